@@ -1,0 +1,32 @@
+#include "app/modPreventionDualBoot.h"
+
+#include <windows.h>
+
+#include "resources/Texts.h"
+#include "window/UniqueHandles.h"
+
+namespace modPreventionDualBoot {
+
+namespace {
+
+// Per session, and unique to this program so that nothing else answers for it.
+constexpr wchar_t kMutexName[] = L"Local\\Quillrake.SingleInstance.{5B1E7C3A-9D42-4F6B-A8E1-2C73D0F4B915}";
+
+// True when another process holds the mutex. This process keeps its own handle for
+// its whole life, which is what makes the next copy see it.
+bool PreviousInstanceRunning() {
+    static UniqueHandle mutex;
+    if (mutex) return false;  // Asked before by this same copy.
+    mutex.reset(CreateMutexW(nullptr, FALSE, kMutexName));
+    return mutex && GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+}  // namespace
+
+void PreventDualBoot() {
+    if (!PreviousInstanceRunning()) return;
+    MessageBoxW(nullptr, Texts::kAlreadyRunning, Texts::kAppTitle, MB_OK);
+    ExitProcess(0);
+}
+
+}  // namespace modPreventionDualBoot

@@ -1,0 +1,78 @@
+#include "support/ScratchKey.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace testing_support {
+
+namespace {
+constexpr wchar_t kTestRoot[] = L"Software\\QuillrakeTests";
+}
+
+ScratchKey::ScratchKey() {
+    static std::atomic<unsigned> counter{0};
+    path_ = std::wstring(kTestRoot) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter);
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    key_ = CreateKey(HKEY_CURRENT_USER, path_);
+}
+
+ScratchKey::~ScratchKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, kTestRoot);  // only succeeds once it is empty
+}
+
+HKEY CreateKey(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    const LSTATUS status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                           nullptr, &key, nullptr);
+    EXPECT_EQ(status, ERROR_SUCCESS) << "creating key";
+    return key;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void SetValue(HKEY key, const std::wstring& name, DWORD type, const Bytes& data) {
+    const LSTATUS status = RegSetValueExW(key, name.c_str(), 0, type,
+                                          data.empty() ? nullptr : data.data(),
+                                          static_cast<DWORD>(data.size()));
+    ASSERT_EQ(status, ERROR_SUCCESS) << "writing value";
+}
+
+Bytes WideBytes(std::wstring_view text) {
+    const auto* first = reinterpret_cast<const std::uint8_t*>(text.data());
+    return Bytes(first, first + text.size() * sizeof(wchar_t));
+}
+
+void SetString(HKEY key, const std::wstring& name, std::wstring_view text) {
+    Bytes data = WideBytes(text);
+    data.insert(data.end(), {0, 0});
+    SetValue(key, name, REG_SZ, data);
+}
+
+void SetDword(HKEY key, const std::wstring& name, std::uint32_t number) {
+    SetValue(key, name, REG_DWORD,
+             {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+              static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)});
+}
+
+std::vector<std::wstring> EnumerationOrder(HKEY key) {
+    std::vector<std::wstring> names;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[16384];
+        DWORD nameChars = 16384;
+        if (RegEnumValueW(key, index, name, &nameChars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            return names;
+        names.emplace_back(name, nameChars);
+    }
+}
+
+}  // namespace testing_support

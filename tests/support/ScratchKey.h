@@ -1,0 +1,58 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "registry/RegistryApi.h"
+
+namespace testing_support {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh, empty key below HKCU\Software\QuillrakeTests, deleted with everything
+// in it when the holder goes away. Each test gets its own registry tree.
+class ScratchKey {
+public:
+    ScratchKey();
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+    ~ScratchKey();
+
+    HKEY get() const { return key_; }
+    const std::wstring& path() const { return path_; }  // below HKEY_CURRENT_USER
+
+private:
+    std::wstring path_;
+    HKEY key_ = nullptr;
+};
+
+// Creates (or opens) root\path with full access; the caller closes the key.
+HKEY CreateKey(HKEY root, const std::wstring& path);
+bool KeyExists(HKEY root, const std::wstring& path);
+
+// Writes one value with the wide API, exactly these bytes.
+void SetValue(HKEY key, const std::wstring& name, DWORD type, const Bytes& data);
+void SetString(HKEY key, const std::wstring& name, std::wstring_view text);  // with its NUL
+void SetDword(HKEY key, const std::wstring& name, std::uint32_t number);
+
+// UTF-16 bytes of text, as a REG_SZ stores them (no terminator added).
+Bytes WideBytes(std::wstring_view text);
+
+// The value names of key in the registry's own enumeration order.
+std::vector<std::wstring> EnumerationOrder(HKEY key);
+
+// Puts the real registry functions back when a test that replaced some ends.
+class RegistryApiRestorer {
+public:
+    RegistryApiRestorer() : saved_(Module1::Registry()) {}
+    ~RegistryApiRestorer() { Module1::Registry() = saved_; }
+
+private:
+    Module1::RegistryApi saved_;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,220 @@
+#include "window/Form1.h"
+
+#include <windowsx.h>
+
+#include <cstdint>
+#include <exception>
+
+#include "app/modPreventionDualBoot.h"
+#include "registry/Module1.h"
+#include "resources/Texts.h"
+#include "resources/resource.h"
+
+namespace {
+
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kWindowExStyle = 0;
+constexpr SIZE kClientSize = {311, 269};  // at 96 DPI
+
+struct ControlLayout {
+    int id;
+    RECT bounds;  // left, top, right, bottom at 96 DPI
+};
+
+// The whole layout, in pixels at 96 DPI.
+constexpr ControlLayout kLayout[] = {
+    {IDC_TEXT1, {8, 8, 8 + 297, 8 + 65}},
+    {IDC_LIST1, {7, 72, 7 + 297, 72 + 148}},
+    {IDC_COMMAND1, {64, 232, 64 + 169, 232 + 25}},
+};
+
+int Scale(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
+
+// The user locale's short date, one blank and its time, for one moment.
+std::wstring LocalDateTimeText() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t date[80] = {};
+    wchar_t time[80] = {};
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 80);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, 80);
+    return std::wstring(date) + L" " + time;
+}
+
+}  // namespace
+
+Form1::~Form1() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+void Form1::Form_Load() {
+    // The guard comes before the window exists, so a refused copy never creates one.
+    modPreventionDualBoot::PreventDualBoot();
+    if (!Create()) return;
+    SetWindowTextW(Control(IDC_TEXT1), L"");
+    ShowRecentFiles();
+}
+
+bool Form1::Create() {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Form1::WndProc;
+    windowClass.hInstance = instance_;
+    windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_QUILLRAKE));
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_QUILLRAKE), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kClassName;
+    // A second Form1 in the same process finds the class registered already.
+    if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return false;
+
+    // Sized for 96 DPI here; ApplyDpi fits it to the monitor the window lands on.
+    return CreateWindowExW(kWindowExStyle, kClassName, Texts::kAppTitle, kWindowStyle,
+                           CW_USEDEFAULT, CW_USEDEFAULT, kClientSize.cx, kClientSize.cy, nullptr,
+                           nullptr, instance_, this) != nullptr;
+}
+
+bool Form1::CreateControls() {
+    struct ControlKind {
+        const wchar_t* className;
+        const wchar_t* text;
+        DWORD style;
+        DWORD exStyle;
+    };
+    const ControlKind kinds[] = {
+        {L"EDIT", Texts::kLogPlaceholder,
+         ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_CLIENTEDGE},
+        {L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE},
+        {L"BUTTON", Texts::kClearButton, BS_PUSHBUTTON, 0},
+    };
+    for (size_t i = 0; i < std::size(kLayout); ++i) {
+        const ControlKind& kind = kinds[i];
+        const HWND control = CreateWindowExW(
+            kind.exStyle, kind.className, kind.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | kind.style,
+            0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLayout[i].id)),
+            instance_, nullptr);
+        if (control == nullptr) return false;
+    }
+    // The log grows for as long as the window lives; lift the edit box's 32K default.
+    SendMessageW(Control(IDC_TEXT1), EM_SETLIMITTEXT, 0, 0);
+    ApplyDpi(GetDpiForWindow(hwnd_), nullptr);
+    return true;
+}
+
+void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi))
+        font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+
+    for (const ControlLayout& layout : kLayout) {
+        const RECT& r = layout.bounds;
+        const HWND control = Control(layout.id);
+        SetWindowPos(control, nullptr, Scale(r.left, dpi), Scale(r.top, dpi),
+                     Scale(r.right - r.left, dpi), Scale(r.bottom - r.top, dpi),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    }
+
+    if (suggestedWindowRect != nullptr) {
+        const RECT& r = *suggestedWindowRect;
+        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    RECT frame = {0, 0, Scale(kClientSize.cx, dpi), Scale(kClientSize.cy, dpi)};
+    AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT CALLBACK Form1::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (const std::exception&) {
+        // Out of memory while listing a huge key: keep the window alive and usable.
+        return 0;
+    }
+}
+
+LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return CreateControls() ? 0 : -1;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_COMMAND1 && HIWORD(wParam) == BN_CLICKED) {
+            Command1_Click();
+            return 0;
+        }
+        break;
+    case WM_DPICHANGED:
+        ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void Form1::Command1_Click() {
+    const bool deleted =
+        Module1::DeleteRegistryKey(HKEY_CURRENT_USER, kRecentFilesParent, kRecentFilesName);
+    AppendLog(deleted ? Texts::kDeleteSucceeded : Texts::kDeleteFailed);
+    ShowRecentFiles();
+}
+
+void Form1::ShowRecentFiles() {
+    const HWND list1 = Control(IDC_LIST1);
+    const HWND command1 = Control(IDC_COMMAND1);
+    SendMessageW(list1, LB_RESETCONTENT, 0, 0);
+
+    const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, kRecentFilesPath);
+    if (last == -1) {
+        AppendLog(Texts::kKeyNotFound);
+        // A disabled button cannot keep the keyboard focus; hand it to the list.
+        if (GetFocus() == command1) SetFocus(list1);
+        EnableWindow(command1, FALSE);
+        return;
+    }
+
+    const auto& lines = Module1::RegistryValueLines;
+    const size_t count = static_cast<size_t>(last) + 1;
+    size_t textBytes = 0;
+    for (size_t i = 0; i < count; ++i) textBytes += (lines[i].size() + 1) * sizeof(wchar_t);
+    // One allocation and one repaint for the whole list, however long it is.
+    SetWindowRedraw(list1, FALSE);
+    SendMessageW(list1, LB_INITSTORAGE, count, textBytes);
+    for (size_t i = 0; i < count; ++i)
+        SendMessageW(list1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lines[i].c_str()));
+    SetWindowRedraw(list1, TRUE);
+    InvalidateRect(list1, nullptr, TRUE);
+
+    AppendLog(std::to_wstring(count) + Texts::kKeysFoundSuffix);
+    EnableWindow(command1, TRUE);
+}
+
+void Form1::AppendLog(const std::wstring& message) {
+    const HWND text1 = Control(IDC_TEXT1);
+    const int length = GetWindowTextLengthW(text1);
+    const std::wstring line =
+        (length > 0 ? L"\r\n" : L"") + LocalDateTimeText() + L"  " + message;
+    SendMessageW(text1, EM_SETSEL, length, length);
+    SendMessageW(text1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageW(text1, EM_SCROLLCARET, 0, 0);
+}

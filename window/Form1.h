@@ -1,0 +1,46 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "window/UniqueHandles.h"
+
+// Where the development environment keeps its list of recent projects.
+inline constexpr wchar_t kRecentFilesParent[] = L"Software\\Microsoft\\Visual Basic\\5.0";
+inline constexpr wchar_t kRecentFilesName[] = L"RecentFiles";
+inline constexpr wchar_t kRecentFilesPath[] = L"Software\\Microsoft\\Visual Basic\\5.0\\RecentFiles";
+
+// The program's only window: an activity log (Text1), the recent-files list (List1)
+// and the clear button (Command1).
+class Form1 {
+public:
+    static constexpr wchar_t kClassName[] = L"Quillrake.Form1";
+
+    explicit Form1(HINSTANCE instance) : instance_(instance) {}
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+    ~Form1();
+
+    // The load event: refuses a second copy, creates the (still hidden) window and
+    // lists the recent files. hwnd() stays null when the window could not be made.
+    void Form_Load();
+    HWND hwnd() const { return hwnd_; }
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool Create();
+    bool CreateControls();
+    void ApplyDpi(UINT dpi, const RECT* suggestedWindowRect);
+    HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
+
+    void Command1_Click();
+    void ShowRecentFiles();
+    void AppendLog(const std::wstring& message);
+
+    HINSTANCE instance_;
+    HWND hwnd_ = nullptr;
+    UniqueFont font_;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+// Move-only owners of the kernel and GDI handles the program creates.
+template <typename Handle, auto Release, Handle Empty = Handle{}>
+class UniqueAny {
+public:
+    UniqueAny() = default;
+    explicit UniqueAny(Handle handle) : handle_(handle) {}
+    UniqueAny(const UniqueAny&) = delete;
+    UniqueAny& operator=(const UniqueAny&) = delete;
+    UniqueAny(UniqueAny&& other) noexcept : handle_(std::exchange(other.handle_, Empty)) {}
+    UniqueAny& operator=(UniqueAny&& other) noexcept {
+        reset(std::exchange(other.handle_, Empty));
+        return *this;
+    }
+    ~UniqueAny() { reset(); }
+
+    Handle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != Empty; }
+    void reset(Handle handle = Empty) {
+        if (handle_ != Empty) Release(handle_);
+        handle_ = handle;
+    }
+
+private:
+    Handle handle_ = Empty;
+};
+
+using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
+using UniqueFont = UniqueAny<HFONT, &::DeleteObject>;
