@@ -1,0 +1,64 @@
+#!/bin/sh
+# Quillrake's one entry point for developers, CI and curious users (Debian 12).
+#   ./dev.sh test   install what is missing, build, run every test under Wine
+#   ./dev.sh run    build and start Quillrake under Wine against your own prefix
+#   ./dev.sh demo   the same against a throw-away prefix with four recent projects
+#   ./dev.sh build  configure and build only
+set -eu
+cd "$(dirname "$0")"
+build_dir=${QUILLRAKE_BUILD_DIR:-build}
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+# Installs the Debian packages given that are not installed yet.
+need_packages() {
+  missing=""
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+      missing="$missing $package"
+  done
+  [ -z "$missing" ] && return 0
+  echo "installing:$missing"
+  as_root apt-get update -qq
+  # shellcheck disable=SC2086
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+}
+
+# Wine's ANSI code page follows the Unix locale: ja_JP.UTF-8 gives code page 932.
+need_japanese_locale() {
+  locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$' && return 0
+  need_packages locales
+  as_root sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  as_root locale-gen ja_JP.UTF-8 >/dev/null
+}
+
+setup_build() {
+  need_packages cmake make python3 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
+    binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev googletest wine wine64
+  need_japanese_locale
+}
+
+build() {
+  cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build_dir" -j "$(nproc)"
+}
+
+command=${1:-test}
+case "$command" in
+build)
+  setup_build
+  build ;;
+test)
+  setup_build
+  build
+  ctest --test-dir "$build_dir" --output-on-failure --no-tests=error -j 2 ;;
+run|demo)
+  setup_build
+  need_packages xvfb xauth x11-apps imagemagick fonts-noto-cjk
+  build
+  exec sh tools/run-gui.sh "$command" "$build_dir" ;;
+*)
+  sed -n '2,7p' "$0" >&2
+  exit 2 ;;
+esac
