@@ -28,6 +28,8 @@ public:
     HWND hwnd() const { return hwnd_; }
 
 private:
+    friend struct Form1TestAccess;  // lets tests list again without a click
+
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -1,0 +1,64 @@
+#include "support/FormHarness.h"
+
+#include <gtest/gtest.h>
+
+namespace testing_support {
+
+RedirectedCurrentUser::RedirectedCurrentUser() {
+    EXPECT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, scratch_.get()), ERROR_SUCCESS);
+}
+
+RedirectedCurrentUser::~RedirectedCurrentUser() {
+    if (recentFiles_ != nullptr) RegCloseKey(recentFiles_);
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+}
+
+HKEY RedirectedCurrentUser::RecentFiles() {
+    if (recentFiles_ == nullptr) recentFiles_ = CreateKey(scratch_.get(), kRecentFilesPath);
+    return recentFiles_;
+}
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::vector<std::wstring> ListItems(HWND list) {
+    std::vector<std::wstring> items;
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring item(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        item.resize(static_cast<size_t>(
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()))));
+        items.push_back(item);
+    }
+    return items;
+}
+
+std::vector<std::wstring> LogLines(const std::wstring& log) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t end; (end = log.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+        lines.push_back(log.substr(start, end - start));
+    lines.push_back(log.substr(start));
+    return lines;
+}
+
+std::wstring DateTimeText(const SYSTEMTIME& time) {
+    wchar_t date[80] = {};
+    wchar_t clock[80] = {};
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 80);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, 80);
+    return std::wstring(date) + L" " + clock;
+}
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+}  // namespace testing_support

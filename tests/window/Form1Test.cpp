@@ -1,0 +1,232 @@
+// The main window, driven and read back through window messages.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "resources/resource.h"
+#include "support/FormHarness.h"
+
+namespace {
+
+using namespace testing_support;
+
+class Form1Test : public ::testing::Test {
+protected:
+    // Loads the window as the program does; the log's first line is stamped
+    // between `before` and `after`.
+    void Load() {
+        GetLocalTime(&before_);
+        form_ = std::make_unique<Form1>(GetModuleHandleW(nullptr));
+        form_->Form_Load();
+        GetLocalTime(&after_);
+        ASSERT_NE(form_->hwnd(), nullptr);
+    }
+    void TearDown() override {
+        form_.reset();
+        PumpMessages();
+    }
+
+    HWND Text1() const { return GetDlgItem(form_->hwnd(), IDC_TEXT1); }
+    HWND List1() const { return GetDlgItem(form_->hwnd(), IDC_LIST1); }
+    HWND Command1() const { return GetDlgItem(form_->hwnd(), IDC_COMMAND1); }
+    std::wstring Log() const { return WindowText(Text1()); }
+
+    // A log line as written between `before` and `after`, allowing the clock to tick.
+    void ExpectStamped(const std::wstring& line, const std::wstring& message) const {
+        const std::wstring early = DateTimeText(before_) + L"  " + message;
+        const std::wstring late = DateTimeText(after_) + L"  " + message;
+        EXPECT_TRUE(line == early || line == late) << "line: " << ::testing::PrintToString(line)
+                                                   << "\nexpected: " << ::testing::PrintToString(late);
+    }
+
+    RedirectedCurrentUser currentUser_;
+    std::unique_ptr<Form1> form_;
+    SYSTEMTIME before_{};
+    SYSTEMTIME after_{};
+};
+
+// ---- Start-up ---------------------------------------------------------------
+
+TEST_F(Form1Test, StartupListsThreeValuesInOrderAndEnablesTheButton) {
+    SetString(currentUser_.RecentFiles(), L"1", L"C:\\a.vbp");
+    SetString(currentUser_.RecentFiles(), L"2", L"C:\\b.vbp");
+    SetString(currentUser_.RecentFiles(), L"3", L"C:\\c.vbp");
+    Load();
+
+    EXPECT_EQ(ListItems(List1()),
+              (std::vector<std::wstring>{L"1 = C:\\a.vbp", L"2 = C:\\b.vbp", L"3 = C:\\c.vbp"}));
+    const std::wstring log = Log();
+    EXPECT_NE(log.substr(0, 2), L"\r\n");
+    ExpectStamped(log, L"3件のキーを発見");
+    EXPECT_TRUE(IsWindowEnabled(Command1()));
+    EXPECT_FALSE(IsWindowVisible(form_->hwnd())) << "the program shows the window, not the load";
+}
+
+TEST_F(Form1Test, StartupWithOneValueCountsOne) {
+    SetDword(currentUser_.RecentFiles(), L"only", 1);
+    Load();
+    EXPECT_EQ(ListItems(List1()), std::vector<std::wstring>{L"only = 1"});
+    ExpectStamped(Log(), L"1件のキーを発見");
+    EXPECT_TRUE(IsWindowEnabled(Command1()));
+}
+
+TEST_F(Form1Test, StartupWithoutTheKeyReportsItNotFound) {
+    Load();
+    ExpectStamped(Log(), L"キーを発見できず");
+    EXPECT_TRUE(ListItems(List1()).empty());
+    EXPECT_FALSE(IsWindowEnabled(Command1()));
+}
+
+TEST_F(Form1Test, StartupWithAnEmptyKeyReportsItNotFound) {
+    currentUser_.RecentFiles();
+    Load();
+    ExpectStamped(Log(), L"キーを発見できず");
+    EXPECT_TRUE(ListItems(List1()).empty());
+    EXPECT_FALSE(IsWindowEnabled(Command1()));
+}
+
+// ---- Listing again ----------------------------------------------------------
+
+TEST_F(Form1Test, SecondListingShowsOnlyTheNewLinesAndAddsOneLogLine) {
+    for (const wchar_t* name : {L"1", L"2", L"3"}) SetString(currentUser_.RecentFiles(), name, L"old");
+    Load();
+    const std::wstring firstLog = Log();
+
+    RegDeleteValueW(currentUser_.RecentFiles(), L"1");
+    RegDeleteValueW(currentUser_.RecentFiles(), L"3");
+    SetString(currentUser_.RecentFiles(), L"2", L"C:\\new.vbp");
+    GetLocalTime(&before_);
+    Form1TestAccess::ShowRecentFiles(*form_);
+    GetLocalTime(&after_);
+
+    EXPECT_EQ(ListItems(List1()), std::vector<std::wstring>{L"2 = C:\\new.vbp"});
+    const std::wstring log = Log();
+    ASSERT_EQ(log.substr(0, firstLog.size()), firstLog) << "earlier lines are never rewritten";
+    const std::wstring added = log.substr(firstLog.size());
+    ASSERT_EQ(added.substr(0, 2), L"\r\n");
+    EXPECT_EQ(added.find(L"\r\n", 2), std::wstring::npos);
+    ExpectStamped(added.substr(2), L"1件のキーを発見");
+
+    RegDeleteValueW(currentUser_.RecentFiles(), L"2");
+    Form1TestAccess::ShowRecentFiles(*form_);
+    EXPECT_TRUE(ListItems(List1()).empty());
+    EXPECT_FALSE(IsWindowEnabled(Command1()));
+    EXPECT_EQ(LogLines(Log()).size(), 3u);
+}
+
+// ---- Layout and look --------------------------------------------------------
+
+RECT RectInParent(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void ExpectRect(HWND control, int left, int top, int width, int height) {
+    const RECT r = RectInParent(control);
+    EXPECT_EQ(r.left, left);
+    EXPECT_EQ(r.top, top);
+    EXPECT_EQ(r.right - r.left, width);
+    EXPECT_EQ(r.bottom - r.top, height);
+}
+
+TEST_F(Form1Test, LayoutAtNinetySixDpi) {
+    Load();
+    ASSERT_EQ(GetDpiForWindow(form_->hwnd()), 96u);
+    RECT client;
+    GetClientRect(form_->hwnd(), &client);
+    EXPECT_EQ(client.right, 311);
+    EXPECT_EQ(client.bottom, 269);
+    {
+        SCOPED_TRACE("Text1");
+        ExpectRect(Text1(), 8, 8, 297, 65);
+    }
+    {
+        SCOPED_TRACE("List1");
+        ExpectRect(List1(), 7, 72, 297, 148);
+    }
+    {
+        SCOPED_TRACE("Command1");
+        ExpectRect(Command1(), 64, 232, 169, 25);
+    }
+    EXPECT_EQ(WindowText(form_->hwnd()), L"Quillrake");
+    EXPECT_EQ(WindowText(Command1()), L"レジストリクリア");
+    const LONG_PTR style = GetWindowLongPtrW(form_->hwnd(), GWL_STYLE);
+    EXPECT_EQ(style & WS_THICKFRAME, 0) << "fixed size";
+    EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+    EXPECT_EQ(GetWindowLongPtrW(List1(), GWL_STYLE) & LBS_SORT, 0) << "the list keeps registry order";
+}
+
+TEST_F(Form1Test, TheLogCannotBeEditedByTheUser) {
+    Load();
+    const std::wstring log = Log();
+    EXPECT_NE(GetWindowLongPtrW(Text1(), GWL_STYLE) & ES_READONLY, 0);
+    SendMessageW(Text1(), WM_CHAR, L'x', 0);
+    SendMessageW(Text1(), WM_KEYDOWN, VK_BACK, 0);
+    SendMessageW(Text1(), WM_CHAR, VK_BACK, 0);
+    SendMessageW(Text1(), WM_CUT, 0, 0);
+    EXPECT_EQ(Log(), log);
+}
+
+TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
+    Load();
+    RECT suggested;
+    GetWindowRect(form_->hwnd(), &suggested);
+    suggested.right = suggested.left + 2 * (suggested.right - suggested.left);
+    suggested.bottom = suggested.top + 2 * (suggested.bottom - suggested.top);
+    SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192),
+                 reinterpret_cast<LPARAM>(&suggested));
+    ExpectRect(Text1(), 16, 16, 594, 130);
+    ExpectRect(List1(), 14, 144, 594, 296);
+    ExpectRect(Command1(), 128, 464, 338, 50);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(Command1(), WM_GETFONT, 0, 0));
+    LOGFONTW logFont{};
+    ASSERT_NE(GetObjectW(font, sizeof logFont, &logFont), 0);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, 192);
+    EXPECT_EQ(logFont.lfHeight, metrics.lfMessageFont.lfHeight);
+}
+
+// ---- The executable's version record ----------------------------------------
+
+std::wstring ProgramPath() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"quillrake.exe";
+}
+
+TEST(VersionRecord, NamesQuillrakeVersionOneInJapanese) {
+    const std::wstring path = ProgramPath();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_NE(size, 0u) << "no version record in quillrake.exe";
+    std::vector<BYTE> record(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, record.data()));
+
+    auto text = [&](const wchar_t* name) {
+        void* value = nullptr;
+        UINT chars = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\041104B0\\") + name;
+        if (!VerQueryValueW(record.data(), query.c_str(), &value, &chars)) return std::wstring(L"<none>");
+        return std::wstring(static_cast<const wchar_t*>(value));
+    };
+    EXPECT_EQ(text(L"FileVersion"), L"1.00");
+    EXPECT_EQ(text(L"ProductVersion"), L"1.00");
+    EXPECT_EQ(text(L"FileDescription"), L"Quillrake");
+    EXPECT_EQ(text(L"ProductName"), L"Quillrake");
+    EXPECT_EQ(text(L"InternalName"), L"Quillrake");
+
+    void* translation = nullptr;
+    UINT bytes = 0;
+    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", &translation, &bytes));
+    ASSERT_GE(bytes, 4u);
+    EXPECT_EQ(static_cast<const WORD*>(translation)[0], 0x0411);
+    EXPECT_EQ(static_cast<const WORD*>(translation)[1], 1200);
+}
+
+}  // namespace
