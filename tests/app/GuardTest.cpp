@@ -1,0 +1,86 @@
+// Only one copy runs at a time, checked with real processes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/Process.h"
+#include "window/Form1.h"
+
+namespace {
+
+using testing_support::ProgramCopy;
+using testing_support::WaitForWindow;
+using testing_support::WindowsOf;
+
+constexpr DWORD kPatience = 20000;  // ms; Wine can be slow to start a process
+constexpr wchar_t kMessageBoxClass[] = L"#32770";
+constexpr int kMessageBoxText = 0xFFFF;  // the static that holds a message box's text
+constexpr int kMessageBoxIcon = 0x0440;
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+std::vector<HWND> VisibleButtons(HWND dialog) {
+    std::vector<HWND> buttons;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[64] = {};
+        GetClassNameW(child, name, 64);
+        if (CompareStringOrdinal(name, -1, L"Button", -1, TRUE) == CSTR_EQUAL && IsWindowVisible(child))
+            buttons.push_back(child);
+    }
+    return buttons;
+}
+
+void CloseNormally(const ProgramCopy& copy, HWND window) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(copy.WaitForExit(kPatience));
+    EXPECT_EQ(copy.ExitCode(), 0u);
+}
+
+TEST(SingleInstance, SecondCopySaysSoAndEndsWithoutAWindow) {
+    ProgramCopy first;
+    ASSERT_TRUE(first.started());
+    const HWND firstWindow = WaitForWindow(first.id(), Form1::kClassName, kPatience);
+    ASSERT_NE(firstWindow, nullptr) << "the first copy shows no window";
+
+    ProgramCopy second;
+    ASSERT_TRUE(second.started());
+    const HWND box = WaitForWindow(second.id(), kMessageBoxClass, kPatience);
+    ASSERT_NE(box, nullptr) << "the second copy shows no message box";
+    EXPECT_EQ(TextOf(box), L"Quillrake");
+    EXPECT_EQ(TextOf(GetDlgItem(box, kMessageBoxText)), L"既に起動されています");
+    const std::vector<HWND> buttons = VisibleButtons(box);
+    ASSERT_EQ(buttons.size(), 1u) << "only an OK button";
+    EXPECT_EQ(GetDlgCtrlID(buttons[0]), IDOK);
+    const HWND icon = GetDlgItem(box, kMessageBoxIcon);
+    EXPECT_TRUE(icon == nullptr || !IsWindowVisible(icon) ||
+                SendMessageW(icon, STM_GETICON, 0, 0) == 0)
+        << "no icon";
+    EXPECT_TRUE(WindowsOf(second.id(), Form1::kClassName).empty()) << "refused before any window";
+
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(buttons[0]));
+    ASSERT_TRUE(second.WaitForExit(kPatience)) << "the second copy did not end after OK";
+
+    EXPECT_TRUE(IsWindow(firstWindow) && IsWindowVisible(firstWindow)) << "the first copy is unaffected";
+    CloseNormally(first, firstWindow);
+}
+
+TEST(SingleInstance, CopyStartedAfterTheFirstEndedRunsNormally) {
+    {
+        ProgramCopy first;
+        const HWND window = WaitForWindow(first.id(), Form1::kClassName, kPatience);
+        ASSERT_NE(window, nullptr);
+        CloseNormally(first, window);
+    }
+    ProgramCopy later;
+    const HWND window = WaitForWindow(later.id(), Form1::kClassName, kPatience);
+    ASSERT_NE(window, nullptr) << "a copy after the first has ended must run";
+    EXPECT_TRUE(WindowsOf(later.id(), kMessageBoxClass).empty());
+    CloseNormally(later, window);
+}
+
+}  // namespace

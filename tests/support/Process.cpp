@@ -1,0 +1,76 @@
+#include "support/Process.h"
+
+#include <utility>
+
+namespace testing_support {
+
+std::wstring ProgramPath() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"quillrake.exe";
+}
+
+ProgramCopy::ProgramCopy() {
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_))
+        process_ = {};
+}
+
+ProgramCopy::ProgramCopy(ProgramCopy&& other) noexcept
+    : process_(std::exchange(other.process_, PROCESS_INFORMATION{})) {}
+
+ProgramCopy::~ProgramCopy() {
+    if (process_.hProcess == nullptr) return;
+    if (!WaitForExit(0)) {
+        TerminateProcess(process_.hProcess, 1);
+        WaitForExit(5000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+bool ProgramCopy::WaitForExit(DWORD milliseconds) const {
+    return WaitForSingleObject(process_.hProcess, milliseconds) == WAIT_OBJECT_0;
+}
+
+DWORD ProgramCopy::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}
+
+std::vector<HWND> WindowsOf(DWORD processId, const wchar_t* className) {
+    struct Search {
+        DWORD processId;
+        const wchar_t* className;
+        std::vector<HWND> found;
+    } search{processId, className, {}};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t name[256] = {};
+            GetClassNameW(window, name, 256);
+            if (owner == s.processId && std::wstring(name) == s.className) s.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    do {
+        for (HWND window : WindowsOf(processId, className))
+            if (IsWindowVisible(window)) return window;
+        Sleep(20);
+    } while (GetTickCount64() < deadline);
+    return nullptr;
+}
+
+}  // namespace testing_support

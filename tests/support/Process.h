@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A copy of quillrake.exe started by a test; killed if the test leaves it running.
+class ProgramCopy {
+public:
+    ProgramCopy();  // starts it
+    ~ProgramCopy();
+    ProgramCopy(ProgramCopy&& other) noexcept;
+    ProgramCopy(const ProgramCopy&) = delete;
+    ProgramCopy& operator=(const ProgramCopy&) = delete;
+    ProgramCopy& operator=(ProgramCopy&&) = delete;
+
+    DWORD id() const { return process_.dwProcessId; }
+    HANDLE handle() const { return process_.hProcess; }
+    bool started() const { return process_.hProcess != nullptr; }
+    // Waits for the process to end; true when it did within the time.
+    bool WaitForExit(DWORD milliseconds) const;
+    DWORD ExitCode() const;
+
+private:
+    PROCESS_INFORMATION process_{};
+};
+
+// The path of quillrake.exe, which is built beside the test programs.
+std::wstring ProgramPath();
+
+// Top-level windows of one process with the given class name.
+std::vector<HWND> WindowsOf(DWORD processId, const wchar_t* className);
+// Polls until such a window exists; null when none came in time.
+HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD milliseconds);
+
+}  // namespace testing_support
