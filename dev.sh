@@ -55,7 +55,7 @@ test)
   ctest --test-dir "$build_dir" --output-on-failure --no-tests=error -j 2 ;;
 run|demo)
   setup_build
-  need_packages xvfb xauth x11-apps imagemagick fonts-noto-cjk
+  need_packages xvfb xauth x11-utils imagemagick fonts-wine fonts-ipafont-gothic
   build
   exec sh tools/run-gui.sh "$command" "$build_dir" ;;
 *)

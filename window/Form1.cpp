@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 
@@ -87,7 +88,7 @@ bool Form1::CreateControls() {
     const ControlKind kinds[] = {
         {L"EDIT", Texts::kLogPlaceholder,
          ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_CLIENTEDGE},
-        {L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE},
+        {L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL, WS_EX_CLIENTEDGE},
         {L"BUTTON", Texts::kClearButton, BS_PUSHBUTTON, 0},
     };
     for (size_t i = 0; i < std::size(kLayout); ++i) {
@@ -118,6 +119,7 @@ void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
+    UpdateListExtent();
 
     if (suggestedWindowRect != nullptr) {
         const RECT& r = *suggestedWindowRect;
@@ -186,6 +188,7 @@ void Form1::ShowRecentFiles() {
 
     const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, kRecentFilesPath);
     if (last == -1) {
+        UpdateListExtent();
         AppendLog(Texts::kKeyNotFound);
         // A disabled button cannot keep the keyboard focus; hand it to the list.
         if (GetFocus() == command1) SetFocus(list1);
@@ -202,11 +205,30 @@ void Form1::ShowRecentFiles() {
     SendMessageW(list1, LB_INITSTORAGE, count, textBytes);
     for (size_t i = 0; i < count; ++i)
         SendMessageW(list1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lines[i].c_str()));
+    UpdateListExtent();
     SetWindowRedraw(list1, TRUE);
     InvalidateRect(list1, nullptr, TRUE);
 
     AppendLog(std::to_wstring(count) + Texts::kKeysFoundSuffix);
     EnableWindow(command1, TRUE);
+}
+
+void Form1::UpdateListExtent() {
+    // List1 holds the lines of the last listing that found values, or nothing.
+    const HWND list1 = Control(IDC_LIST1);
+    const LRESULT count = SendMessageW(list1, LB_GETCOUNT, 0, 0);
+    const auto& lines = Module1::RegistryValueLines;
+    const WindowDC dc(list1, font_.get());
+    LONG widest = 0;
+    for (LRESULT i = 0; i < count && static_cast<size_t>(i) < lines.size(); ++i) {
+        SIZE size{};
+        const std::wstring& line = lines[static_cast<size_t>(i)];
+        GetTextExtentPoint32W(dc.get(), line.c_str(), static_cast<int>(line.size()), &size);
+        widest = std::max(widest, size.cx);
+    }
+    // Long paths scroll sideways instead of being cut off.
+    const int margin = GetSystemMetricsForDpi(SM_CXEDGE, GetDpiForWindow(hwnd_)) * 2;
+    SendMessageW(list1, LB_SETHORIZONTALEXTENT, widest > 0 ? widest + margin : 0, 0);
 }
 
 void Form1::AppendLog(const std::wstring& message) {

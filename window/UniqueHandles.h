@@ -32,3 +32,23 @@ private:
 
 using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
 using UniqueFont = UniqueAny<HFONT, &::DeleteObject>;
+
+// A window's device context from GetDC, released with ReleaseDC; restores the font
+// it was given.
+class WindowDC {
+public:
+    WindowDC(HWND window, HFONT font)
+        : window_(window), dc_(GetDC(window)), oldFont_(SelectObject(dc_, font)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC() {
+        SelectObject(dc_, oldFont_);
+        ReleaseDC(window_, dc_);
+    }
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+    HGDIOBJ oldFont_;
+};
