@@ -159,8 +159,10 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
         return CreateControls() ? 0 : -1;
     case WM_COMMAND:
+        // A disabled button can still be "clicked" by a message (BM_CLICK, automation
+        // tools); it must do nothing, as the user sees it.
         if (LOWORD(wParam) == IDC_COMMAND1 && HIWORD(wParam) == BN_CLICKED) {
-            Command1_Click();
+            if (IsWindowEnabled(Control(IDC_COMMAND1))) Command1_Click();
             return 0;
         }
         break;

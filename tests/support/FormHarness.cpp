@@ -61,4 +61,18 @@ void PumpMessages() {
     }
 }
 
+void FormTest::ExpectStamped(const std::wstring& line, const std::wstring& message) const {
+    const std::wstring early = DateTimeText(before_) + L"  " + message;
+    const std::wstring late = DateTimeText(after_) + L"  " + message;
+    EXPECT_TRUE(line == early || line == late) << "line: " << ::testing::PrintToString(line)
+                                               << "\nexpected: " << ::testing::PrintToString(late);
+}
+
+void FormTest::Click() {
+    GetLocalTime(&before_);
+    SendMessageW(Command1(), BM_CLICK, 0, 0);
+    PumpMessages();
+    GetLocalTime(&after_);
+}
+
 }  // namespace testing_support

@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
 #include "support/ScratchKey.h"
 #include "window/Form1.h"
 
@@ -43,5 +47,38 @@ std::wstring DateTimeText(const SYSTEMTIME& time);
 
 // Handles every message already queued for this thread.
 void PumpMessages();
+
+// Gives each test a Form1 of its own over a registry tree of its own.
+class FormTest : public ::testing::Test {
+protected:
+    // Loads the window as the program does; the log's first line is stamped
+    // between `before` and `after`.
+    void Load() {
+        GetLocalTime(&before_);
+        form_ = std::make_unique<Form1>(GetModuleHandleW(nullptr));
+        form_->Form_Load();
+        GetLocalTime(&after_);
+        ASSERT_NE(form_->hwnd(), nullptr);
+    }
+    void TearDown() override {
+        form_.reset();
+        PumpMessages();
+    }
+
+    HWND Text1() const { return GetDlgItem(form_->hwnd(), IDC_TEXT1); }
+    HWND List1() const { return GetDlgItem(form_->hwnd(), IDC_LIST1); }
+    HWND Command1() const { return GetDlgItem(form_->hwnd(), IDC_COMMAND1); }
+    std::wstring Log() const { return WindowText(Text1()); }
+
+    // A log line as written between `before` and `after`, allowing the clock to tick.
+    void ExpectStamped(const std::wstring& line, const std::wstring& message) const;
+    // Clicks Command1 as the user would; the new log lines are stamped in between.
+    void Click();
+
+    RedirectedCurrentUser currentUser_;
+    std::unique_ptr<Form1> form_;
+    SYSTEMTIME before_{};
+    SYSTEMTIME after_{};
+};
 
 }  // namespace testing_support

@@ -1,51 +1,15 @@
 // The main window, driven and read back through window messages.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "resources/resource.h"
 #include "support/FormHarness.h"
 
 namespace {
 
 using namespace testing_support;
-
-class Form1Test : public ::testing::Test {
-protected:
-    // Loads the window as the program does; the log's first line is stamped
-    // between `before` and `after`.
-    void Load() {
-        GetLocalTime(&before_);
-        form_ = std::make_unique<Form1>(GetModuleHandleW(nullptr));
-        form_->Form_Load();
-        GetLocalTime(&after_);
-        ASSERT_NE(form_->hwnd(), nullptr);
-    }
-    void TearDown() override {
-        form_.reset();
-        PumpMessages();
-    }
-
-    HWND Text1() const { return GetDlgItem(form_->hwnd(), IDC_TEXT1); }
-    HWND List1() const { return GetDlgItem(form_->hwnd(), IDC_LIST1); }
-    HWND Command1() const { return GetDlgItem(form_->hwnd(), IDC_COMMAND1); }
-    std::wstring Log() const { return WindowText(Text1()); }
-
-    // A log line as written between `before` and `after`, allowing the clock to tick.
-    void ExpectStamped(const std::wstring& line, const std::wstring& message) const {
-        const std::wstring early = DateTimeText(before_) + L"  " + message;
-        const std::wstring late = DateTimeText(after_) + L"  " + message;
-        EXPECT_TRUE(line == early || line == late) << "line: " << ::testing::PrintToString(line)
-                                                   << "\nexpected: " << ::testing::PrintToString(late);
-    }
-
-    RedirectedCurrentUser currentUser_;
-    std::unique_ptr<Form1> form_;
-    SYSTEMTIME before_{};
-    SYSTEMTIME after_{};
-};
+using Form1Test = FormTest;
 
 // ---- Start-up ---------------------------------------------------------------
 
