@@ -83,4 +83,49 @@ TEST(SingleInstance, CopyStartedAfterTheFirstEndedRunsNormally) {
     CloseNormally(later, window);
 }
 
+TEST(SingleInstance, CopyStartedAfterTheFirstWasKilledRunsNormally) {
+    {
+        ProgramCopy first;
+        ASSERT_NE(WaitForWindow(first.id(), Form1::kClassName, kPatience), nullptr);
+        ASSERT_TRUE(TerminateProcess(first.handle(), 9));
+        ASSERT_TRUE(first.WaitForExit(kPatience));
+    }
+    ProgramCopy next;
+    const HWND window = WaitForWindow(next.id(), Form1::kClassName, kPatience);
+    ASSERT_NE(window, nullptr) << "a killed copy must not keep others out";
+    CloseNormally(next, window);
+}
+
+TEST(SingleInstance, TenCopiesAtOnceMakeExactlyOneWindow) {
+    std::vector<ProgramCopy> copies;
+    for (int i = 0; i < 10; ++i) copies.emplace_back();
+
+    // Every copy ends up either with the window or with the message box.
+    std::vector<HWND> windows;
+    std::vector<size_t> refused;
+    const ULONGLONG deadline = GetTickCount64() + 3 * kPatience;
+    while (windows.size() + refused.size() < copies.size() && GetTickCount64() < deadline) {
+        windows.clear();
+        refused.clear();
+        for (size_t i = 0; i < copies.size(); ++i) {
+            for (HWND window : WindowsOf(copies[i].id(), Form1::kClassName)) windows.push_back(window);
+            for (HWND box : WindowsOf(copies[i].id(), kMessageBoxClass))
+                if (IsWindowVisible(box)) refused.push_back(i);
+        }
+        Sleep(50);
+    }
+    ASSERT_EQ(windows.size(), 1u);
+    ASSERT_EQ(refused.size(), 9u);
+
+    for (size_t i : refused) {
+        const HWND box = WindowsOf(copies[i].id(), kMessageBoxClass).front();
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        EXPECT_TRUE(copies[i].WaitForExit(kPatience));
+    }
+    for (ProgramCopy& copy : copies) {
+        if (copy.WaitForExit(0)) continue;
+        CloseNormally(copy, windows.front());
+    }
+}
+
 }  // namespace

@@ -1,0 +1,111 @@
+// Listing while another thread rewrites the values and another process deletes and
+// recreates the key: no crash, no line mixing two values, every listing ends.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "registry/Module1.h"
+#include "support/ScratchKey.h"
+
+namespace {
+
+using namespace testing_support;
+
+constexpr std::uint32_t kDwordTag = 100000;  // a DWORD of value "dN" or "tN" is N * tag + k
+
+// Every value says whose it is: strings start with their own name and "|", numbers
+// divide to their own number.
+void WriteRandomValue(HKEY key, std::mt19937& random, unsigned generation) {
+    const unsigned n = random() % 40;
+    const unsigned kind = random() % 4;
+    const std::wstring name = std::wstring(1, L"sdtt"[kind]) + std::to_wstring(n);
+    if (random() % 5 == 0) {
+        RegDeleteValueW(key, name.c_str());
+    } else if (kind == 1 || (kind >= 2 && random() % 2 == 0)) {
+        const std::uint32_t number = n * kDwordTag + generation % kDwordTag;
+        RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+    } else {
+        const std::wstring text = name + L"|" + std::to_wstring(generation) + L"|" +
+                                  std::wstring(random() % 3000, L'p');
+        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+}
+
+// True when the line's data, if any, belongs to the line's name.
+bool LineIsWhole(const std::wstring& line) {
+    const size_t separator = line.find(L" = ");
+    if (separator == std::wstring::npos) return false;
+    const std::wstring name = line.substr(0, separator);
+    const std::wstring data = line.substr(separator + 3);
+    if (data.empty()) return true;
+    if (data.starts_with(name + L"|")) return name[0] != L'd';
+    if (name[0] == L's' || data.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
+    return std::to_wstring(std::stoul(data) / kDwordTag) == name.substr(1);
+}
+
+void RunHidden(std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process))
+        return;
+    WaitForSingleObject(process.hProcess, 30000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+TEST(ConcurrentChanges, ListingStaysWholeWhileValuesAndTheKeyChange) {
+    ScratchKey scratch;
+    const std::wstring keyPath = scratch.path() + L"\\RecentFiles";
+    RegCloseKey(CreateKey(HKEY_CURRENT_USER, keyPath));
+    std::atomic<bool> stop{false};
+
+    std::thread writer([&] {
+        std::mt19937 random(7);
+        HKEY key = nullptr;
+        for (unsigned generation = 0; !stop; ++generation) {
+            if (key == nullptr &&
+                RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &key, nullptr) != ERROR_SUCCESS)
+                continue;
+            WriteRandomValue(key, random, generation);
+            if (generation % 50 == 0) {  // the key may have been deleted under us
+                RegCloseKey(key);
+                key = nullptr;
+            }
+        }
+        if (key != nullptr) RegCloseKey(key);
+    });
+    std::thread otherProcess([&] {
+        const std::wstring full = L"\"HKEY_CURRENT_USER\\" + keyPath + L"\"";
+        while (!stop) {
+            RunHidden(L"reg.exe delete " + full + L" /f");
+            RunHidden(L"reg.exe add " + full + L" /v s0 /d \"s0|process|\" /f");
+        }
+    });
+
+    int listings = 0;
+    int linesWithData = 0;
+    const ULONGLONG deadline = GetTickCount64() + 4000;
+    for (; listings < 200 || GetTickCount64() < deadline; ++listings) {
+        if (listings >= 2000) break;
+        const std::int32_t last = Module1::ReadRegistryValues(scratch.get(), L"RecentFiles");
+        for (std::int32_t i = 0; i <= last; ++i) {
+            const std::wstring& line = Module1::RegistryValueLines[static_cast<size_t>(i)];
+            ASSERT_TRUE(LineIsWhole(line)) << ::testing::PrintToString(line.substr(0, 80));
+            if (!line.ends_with(L" = ")) ++linesWithData;
+        }
+    }
+    stop = true;
+    writer.join();
+    otherProcess.join();
+    EXPECT_GE(listings, 200);
+    EXPECT_GT(linesWithData, 1000) << "the listings must have seen the values";
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+// Long use of one window leaks nothing: handles, GDI and USER objects stay flat.
+#include <gtest/gtest.h>
+
+#include <winternl.h>
+
+#include <vector>
+
+#include "support/FormHarness.h"
+
+namespace {
+
+using namespace testing_support;
+
+struct Counts {
+    DWORD handles = 0;
+    DWORD gdiObjects = 0;
+    DWORD userObjects = 0;
+    DWORD windows = 0;
+    bool operator==(const Counts&) const = default;
+};
+
+void PrintTo(const Counts& c, std::ostream* out) {
+    *out << "{handles " << c.handles << ", GDI " << c.gdiObjects << ", USER " << c.userObjects
+         << ", windows " << c.windows << "}";
+}
+
+// The kernel's own list of open handles, for where GetProcessHandleCount answers 0
+// (Wine does): the entries that belong to this process.
+DWORD HandlesInSystemList() {
+    struct Entry {
+        ULONG processId;
+        BYTE objectType;
+        BYTE flags;
+        USHORT handle;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    std::vector<BYTE> buffer(1 << 22);
+    ULONG length = 0;
+    constexpr auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+    if (NtQuerySystemInformation(kSystemHandleInformation, buffer.data(),
+                                 static_cast<ULONG>(buffer.size()), &length) != 0)
+        return 0;
+    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+    const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
+    DWORD mine = 0;
+    for (ULONG i = 0; i < count; ++i) mine += entries[i].processId == GetCurrentProcessId();
+    return mine;
+}
+
+DWORD WindowsOfThisThread() {
+    DWORD count = 0;
+    auto countOne = [](HWND window, LPARAM parameter) -> BOOL {
+        ++*reinterpret_cast<DWORD*>(parameter);
+        EnumChildWindows(window, [](HWND, LPARAM p) -> BOOL { return ++*reinterpret_cast<DWORD*>(p), TRUE; },
+                         parameter);
+        return TRUE;
+    };
+    EnumThreadWindows(GetCurrentThreadId(), countOne, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+Counts Measure() {
+    Counts counts;
+    GetProcessHandleCount(GetCurrentProcess(), &counts.handles);
+    if (counts.handles == 0) counts.handles = HandlesInSystemList();
+    // Wine answers 0 for both; Windows gives real counts.
+    counts.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    counts.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    counts.windows = WindowsOfThisThread();
+    return counts;
+}
+
+class ResourceTest : public FormTest {
+protected:
+    void FillAndClear() {
+        const HKEY recent = CreateKey(currentUser_.root(), kRecentFilesPath);
+        SetString(recent, L"1", L"C:\\a.vbp");
+        SetDword(recent, L"2", 2);
+        SetValue(recent, L"3", REG_BINARY, {0x41, 0x42});
+        RegCloseKey(recent);
+        Form1TestAccess::ShowRecentFiles(*form_);
+        Click();
+    }
+};
+
+TEST_F(ResourceTest, TwoHundredListingsAndClearsLeakNothing) {
+    Load();
+    for (int i = 0; i < 5; ++i) FillAndClear();  // first-use allocations settle
+    const Counts before = Measure();
+    ASSERT_GT(before.handles, 0u) << "no way to count handles here";
+    ASSERT_GE(before.windows, 4u) << "the window and its three controls";
+
+    for (int i = 0; i < 200; ++i) FillAndClear();
+    EXPECT_EQ(Measure(), before);
+    EXPECT_EQ(LogLines(Log()).size(), 1u + 205 * 3) << "every listing and clear was logged";
+}
+
+TEST_F(ResourceTest, DpiChangesReplaceTheFontWithoutLeakingIt) {
+    Load();
+    RECT frame;
+    GetWindowRect(form_->hwnd(), &frame);
+    SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&frame));
+    const Counts before = Measure();
+    for (int i = 0; i < 100; ++i) {
+        const auto oldFont = reinterpret_cast<HGDIOBJ>(SendMessageW(Text1(), WM_GETFONT, 0, 0));
+        const UINT dpi = i % 2 == 0 ? 144 : 120;
+        SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+        ASSERT_EQ(GetObjectType(oldFont), 0u) << "the font of the previous DPI is deleted";
+    }
+    EXPECT_EQ(Measure(), before);
+}
+
+}  // namespace
