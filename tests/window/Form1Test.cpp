@@ -51,6 +51,17 @@ TEST_F(Form1Test, StartupWithAnEmptyKeyReportsItNotFound) {
     EXPECT_FALSE(IsWindowEnabled(Command1()));
 }
 
+TEST_F(Form1Test, StartupWithTenThousandValuesAndAMebibyteValueListsThemAll) {
+    for (int i = 0; i < 10000; ++i) SetDword(currentUser_.RecentFiles(), L"v" + std::to_wstring(i), i);
+    SetValue(currentUser_.RecentFiles(), L"~big", REG_BINARY, Bytes(1 << 20, 'z'));
+    Load();
+    const std::vector<std::wstring> items = ListItems(List1());
+    ASSERT_EQ(items.size(), 10001u);
+    EXPECT_EQ(items.back(), L"~big = " + std::wstring(1 << 20, L'z'));
+    ExpectStamped(Log(), L"10001件のキーを発見");
+    EXPECT_GT(SendMessageW(List1(), LB_GETHORIZONTALEXTENT, 0, 0), 297) << "long lines scroll sideways";
+}
+
 // ---- Listing again ----------------------------------------------------------
 
 TEST_F(Form1Test, SecondListingShowsOnlyTheNewLinesAndAddsOneLogLine) {
