@@ -1,13 +1,11 @@
 #include "window/Form1.h"
 
-#include <windowsx.h>
-
-#include <algorithm>
 #include <cstdint>
 #include <exception>
 
 #include "app/modPreventionDualBoot.h"
 #include "registry/Module1.h"
+#include "window/LineList.h"
 #include "resources/Texts.h"
 #include "resources/resource.h"
 
@@ -119,7 +117,7 @@ void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
-    UpdateListExtent();
+    FitListExtent(Control(IDC_LIST1), font_.get(), Module1::RegistryValueLines);
 
     if (suggestedWindowRect != nullptr) {
         const RECT& r = *suggestedWindowRect;
@@ -190,7 +188,7 @@ void Form1::ShowRecentFiles() {
 
     const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, kRecentFilesPath);
     if (last == -1) {
-        UpdateListExtent();
+        FitListExtent(list1, font_.get(), Module1::RegistryValueLines);
         AppendLog(Texts::kKeyNotFound);
         // A disabled button cannot keep the keyboard focus; hand it to the list.
         if (GetFocus() == command1) SetFocus(list1);
@@ -198,39 +196,10 @@ void Form1::ShowRecentFiles() {
         return;
     }
 
-    const auto& lines = Module1::RegistryValueLines;
     const size_t count = static_cast<size_t>(last) + 1;
-    size_t textBytes = 0;
-    for (size_t i = 0; i < count; ++i) textBytes += (lines[i].size() + 1) * sizeof(wchar_t);
-    // One allocation and one repaint for the whole list, however long it is.
-    SetWindowRedraw(list1, FALSE);
-    SendMessageW(list1, LB_INITSTORAGE, count, textBytes);
-    for (size_t i = 0; i < count; ++i)
-        SendMessageW(list1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lines[i].c_str()));
-    UpdateListExtent();
-    SetWindowRedraw(list1, TRUE);
-    InvalidateRect(list1, nullptr, TRUE);
-
+    FillList(list1, font_.get(), Module1::RegistryValueLines, count);
     AppendLog(std::to_wstring(count) + Texts::kKeysFoundSuffix);
     EnableWindow(command1, TRUE);
-}
-
-void Form1::UpdateListExtent() {
-    // List1 holds the lines of the last listing that found values, or nothing.
-    const HWND list1 = Control(IDC_LIST1);
-    const LRESULT count = SendMessageW(list1, LB_GETCOUNT, 0, 0);
-    const auto& lines = Module1::RegistryValueLines;
-    const WindowDC dc(list1, font_.get());
-    LONG widest = 0;
-    for (LRESULT i = 0; i < count && static_cast<size_t>(i) < lines.size(); ++i) {
-        SIZE size{};
-        const std::wstring& line = lines[static_cast<size_t>(i)];
-        GetTextExtentPoint32W(dc.get(), line.c_str(), static_cast<int>(line.size()), &size);
-        widest = std::max(widest, size.cx);
-    }
-    // Long paths scroll sideways instead of being cut off.
-    const int margin = GetSystemMetricsForDpi(SM_CXEDGE, GetDpiForWindow(hwnd_)) * 2;
-    SendMessageW(list1, LB_SETHORIZONTALEXTENT, widest > 0 ? widest + margin : 0, 0);
 }
 
 void Form1::AppendLog(const std::wstring& message) {

@@ -36,7 +36,6 @@ private:
     bool Create();
     bool CreateControls();
     void ApplyDpi(UINT dpi, const RECT* suggestedWindowRect);
-    void UpdateListExtent();
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
 
     void Command1_Click();
