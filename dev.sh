@@ -3,6 +3,7 @@
 #   ./dev.sh test   install what is missing, build, run every test under Wine
 #   ./dev.sh run    build and start Quillrake under Wine against your own prefix
 #   ./dev.sh demo   the same against a throw-away prefix with four recent projects
+#   ./dev.sh bench  measure speed and footprint under Wine; writes build/bench-report.md
 #   ./dev.sh build  configure and build only
 set -eu
 cd "$(dirname "$0")"
@@ -53,12 +54,17 @@ test)
   setup_build
   build
   ctest --test-dir "$build_dir" --output-on-failure --no-tests=error -j 2 ;;
+bench)
+  setup_build
+  need_packages time
+  build
+  sh bench/run.sh "$build_dir" ;;
 run|demo)
   setup_build
   need_packages xvfb xauth x11-utils imagemagick fonts-wine fonts-ipafont-gothic
   build
   exec sh tools/run-gui.sh "$command" "$build_dir" ;;
 *)
-  sed -n '2,7p' "$0" >&2
+  sed -n '2,8p' "$0" >&2
   exit 2 ;;
 esac

@@ -1,0 +1,244 @@
+// Measures Quillrake against the platform's own limits, each comparison in one run.
+//   quillrake_bench listing   listing cost per value against one RegEnumValueW walk
+//   quillrake_bench fill      filling the list box with 10,000 and 100,000 lines
+//   quillrake_bench startup   quillrake.exe until its list shows, against reg query
+//   quillrake_bench close-when-listed   closes a running copy once it shows its list
+// Each prints Markdown table rows; every figure is a median of repeated runs.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "registry/Module1.h"
+#include "resources/resource.h"
+#include "window/Form1.h"
+#include "window/LineList.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr wchar_t kBenchRoot[] = L"Software\\QuillrakeBench";
+
+double Median(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+double SecondsOf(const std::function<void()>& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// HKCU\Software\QuillrakeBench\<count>: values of mixed types, made once per prefix.
+std::wstring MixedKey(int count) {
+    const std::wstring path = std::wstring(kBenchRoot) + L"\\" + std::to_wstring(count);
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+    for (int i = static_cast<int>(values); i < count; ++i) {
+        const std::wstring name = std::to_wstring(i);
+        switch (i % 4) {
+        case 0: {
+            const std::wstring text = L"C:\\Projects\\プロジェクト" + name + L"\\Project" + name + L".vbp";
+            RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>((text.size() + 1) * 2));
+            break;
+        }
+        case 1: {
+            const DWORD number = static_cast<DWORD>(i) * 2654435761u;
+            RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+            break;
+        }
+        case 2: {
+            const char bytes[] = "binary project data";
+            RegSetValueExW(key, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes), sizeof bytes);
+            break;
+        }
+        default: {
+            const wchar_t text[] = L"%USERPROFILE%\\x.vbp";
+            RegSetValueExW(key, name.c_str(), 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+        }
+        }
+    }
+    RegCloseKey(key);
+    return path;
+}
+
+// The least any listing can do: one walk with buffers big enough for every value.
+size_t BaselineWalk(const std::wstring& path) {
+    HKEY key = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key);
+    static std::vector<wchar_t> name(16384);
+    static std::vector<BYTE> data(1 << 16);
+    size_t count = 0;
+    for (DWORD index = 0;; ++index, ++count) {
+        DWORD nameChars = static_cast<DWORD>(name.size());
+        DWORD dataBytes = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        if (RegEnumValueW(key, index, name.data(), &nameChars, nullptr, &type, data.data(), &dataBytes) != ERROR_SUCCESS)
+            break;
+    }
+    RegCloseKey(key);
+    return count;
+}
+
+void Listing() {
+    std::printf("| Values | Repeats | ReadRegistryValues per value | Baseline per value | Ratio |\n");
+    std::printf("|---:|---:|---:|---:|---:|\n");
+    for (int count : {4, 100, 10000, 100000}) {
+        const std::wstring path = MixedKey(count);
+        const int repeats = count <= 100 ? 201 : count <= 10000 ? 11 : 5;
+        const int inner = count <= 100 ? 20 : 1;  // small keys: several listings a sample
+        std::vector<double> ours, floor;
+        for (int r = 0; r < repeats; ++r) {
+            ours.push_back(SecondsOf([&] {
+                for (int i = 0; i < inner; ++i) Module1::ReadRegistryValues(HKEY_CURRENT_USER, path);
+            }) / inner);
+            floor.push_back(SecondsOf([&] {
+                for (int i = 0; i < inner; ++i) BaselineWalk(path);
+            }) / inner);
+        }
+        const double perValue = Median(ours) / count * 1e6;
+        const double floorPerValue = Median(floor) / count * 1e6;
+        std::printf("| %d | %d | %.2f µs | %.2f µs | %.2f × |\n", count, repeats, perValue,
+                    floorPerValue, perValue / floorPerValue);
+        std::fflush(stdout);
+    }
+}
+
+void Fill() {
+    const HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400,
+                                        nullptr, nullptr, nullptr, nullptr);
+    const HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                                      WS_CHILD | WS_VISIBLE | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL,
+                                      7, 72, 297, 148, parent, nullptr, nullptr, nullptr);
+    const auto font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    std::printf("| Lines | Repeats | Fill time | Per line |\n|---:|---:|---:|---:|\n");
+    for (int count : {10000, 100000}) {
+        const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, MixedKey(count));
+        const size_t lines = static_cast<size_t>(last) + 1;
+        std::vector<double> samples;
+        for (int r = 0; r < 5; ++r)
+            samples.push_back(SecondsOf([&] {
+                SendMessageW(list, LB_RESETCONTENT, 0, 0);
+                FillList(list, font, Module1::RegistryValueLines, lines);
+            }));
+        std::printf("| %zu | 5 | %.1f ms | %.2f µs |\n", lines, Median(samples) * 1e3,
+                    Median(samples) / static_cast<double>(lines) * 1e6);
+        std::fflush(stdout);
+    }
+    DestroyWindow(parent);
+}
+
+std::wstring BesideMe(const wchar_t* file) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + file;
+}
+
+struct Started {
+    PROCESS_INFORMATION process{};
+    ~Started() {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+};
+
+bool Start(std::wstring commandLine, Started& started) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                          nullptr, nullptr, &startup, &started.process) != 0;
+}
+
+// The Form1 window of any running copy (or of `processId` only), once its list
+// holds `items` lines; null until then.
+HWND ListedWindow(DWORD processId, LRESULT items) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, Form1::kClassName, nullptr); window != nullptr;
+         window = FindWindowExW(nullptr, window, Form1::kClassName, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if ((processId == 0 || owner == processId) && IsWindowVisible(window) &&
+            SendMessageW(GetDlgItem(window, IDC_LIST1), LB_GETCOUNT, 0, 0) == items)
+            return window;
+    }
+    return nullptr;
+}
+
+void SeedRecentFiles() {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, kRecentFilesPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    const wchar_t* paths[] = {L"C:\\プロジェクト\\売上集計\\売上集計.vbp", L"C:\\Projects\\Inventory\\Inventory.vbp",
+                              L"D:\\業務\\顧客管理\\顧客管理.vbp", L"C:\\Projects\\Calc\\Calc.vbp"};
+    for (int i = 0; i < 4; ++i) {
+        const std::wstring name = std::to_wstring(i + 1);
+        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(paths[i]),
+                       static_cast<DWORD>((wcslen(paths[i]) + 1) * 2));
+    }
+    RegCloseKey(key);
+}
+
+void Startup() {
+    SeedRecentFiles();
+    const std::wstring program = L"\"" + BesideMe(L"quillrake.exe") + L"\"";
+    const std::wstring query = L"reg.exe query \"HKEY_CURRENT_USER\\" + std::wstring(kRecentFilesPath) + L"\"";
+    std::vector<double> ours, reg;
+    for (int r = 0; r < 11; ++r) {
+        Started copy;
+        const auto start = Clock::now();
+        if (!Start(program, copy)) return;
+        HWND window = nullptr;
+        while ((window = ListedWindow(copy.process.dwProcessId, 4)) == nullptr) {
+            if (WaitForSingleObject(copy.process.hProcess, 0) == WAIT_OBJECT_0) return;
+            Sleep(1);
+        }
+        ours.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        WaitForSingleObject(copy.process.hProcess, 20000);
+
+        Started regQuery;
+        reg.push_back(SecondsOf([&] {
+            if (Start(query, regQuery)) WaitForSingleObject(regQuery.process.hProcess, 20000);
+        }));
+    }
+    std::printf("| Quillrake until its list shows | reg query | Ratio |\n|---:|---:|---:|\n");
+    std::printf("| %.0f ms | %.0f ms | %.2f × |\n", Median(ours) * 1e3, Median(reg) * 1e3,
+                Median(ours) / Median(reg));
+}
+
+int CloseWhenListed() {
+    SeedRecentFiles();
+    for (int i = 0; i < 20000; ++i) {
+        if (const HWND window = ListedWindow(0, 4)) {
+            Sleep(200);
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        Sleep(1);
+    }
+    return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring what = argc > 1 ? argv[1] : L"";
+    if (what == L"listing") Listing();
+    else if (what == L"fill") Fill();
+    else if (what == L"startup") Startup();
+    else if (what == L"close-when-listed") return CloseWhenListed();
+    else if (what == L"seed") SeedRecentFiles();
+    else {
+        std::fprintf(stderr, "usage: quillrake_bench listing|fill|startup|close-when-listed|seed\n");
+        return 2;
+    }
+    return 0;
+}
