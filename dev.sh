@@ -65,6 +65,6 @@ run|demo)
   build
   exec sh tools/run-gui.sh "$command" "$build_dir" ;;
 *)
-  sed -n '2,8p' "$0" >&2
+  sed -n '2,7p' "$0" >&2
   exit 2 ;;
 esac

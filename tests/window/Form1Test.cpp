@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/FormHarness.h"
+#include "support/Process.h"
 
 namespace {
 
@@ -167,13 +168,6 @@ TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
 }
 
 // ---- The executable's version record ----------------------------------------
-
-std::wstring ProgramPath() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    return path.substr(0, path.find_last_of(L'\\') + 1) + L"quillrake.exe";
-}
 
 TEST(VersionRecord, NamesQuillrakeVersionOneInJapanese) {
     const std::wstring path = ProgramPath();
