@@ -1,7 +1,7 @@
 #include "window/Form1.h"
 
 #include <cstdint>
-#include <exception>
+#include <utility>
 
 #include "app/modPreventionDualBoot.h"
 #include "registry/Module1.h"
@@ -15,16 +15,24 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 constexpr DWORD kWindowExStyle = 0;
 constexpr SIZE kClientSize = {311, 269};  // at 96 DPI
 
-struct ControlLayout {
+// The three controls, top to bottom; positions in pixels at 96 DPI.
+struct ControlSpec {
     int id;
-    RECT bounds;  // left, top, right, bottom at 96 DPI
+    const wchar_t* className;
+    const wchar_t* text;
+    DWORD style;
+    DWORD exStyle;
+    RECT bounds;  // left, top, right, bottom
 };
 
-// The whole layout, in pixels at 96 DPI.
-constexpr ControlLayout kLayout[] = {
-    {IDC_TEXT1, {8, 8, 8 + 297, 8 + 65}},
-    {IDC_LIST1, {7, 72, 7 + 297, 72 + 148}},
-    {IDC_COMMAND1, {64, 232, 64 + 169, 232 + 25}},
+constexpr ControlSpec kControls[] = {
+    {IDC_TEXT1, L"EDIT", Texts::kLogPlaceholder,
+     ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_CLIENTEDGE,
+     {8, 8, 8 + 297, 8 + 65}},
+    {IDC_LIST1, L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL, WS_EX_CLIENTEDGE,
+     {7, 72, 7 + 297, 72 + 148}},
+    {IDC_COMMAND1, L"BUTTON", Texts::kClearButton, BS_PUSHBUTTON, 0,
+     {64, 232, 64 + 169, 232 + 25}},
 };
 
 int Scale(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
@@ -62,7 +70,7 @@ bool Form1::Create() {
     windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_QUILLRAKE));
     windowClass.hIconSm = static_cast<HICON>(
         LoadImageW(instance_, MAKEINTRESOURCEW(IDI_QUILLRAKE), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
@@ -77,24 +85,11 @@ bool Form1::Create() {
 }
 
 bool Form1::CreateControls() {
-    struct ControlKind {
-        const wchar_t* className;
-        const wchar_t* text;
-        DWORD style;
-        DWORD exStyle;
-    };
-    const ControlKind kinds[] = {
-        {L"EDIT", Texts::kLogPlaceholder,
-         ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_CLIENTEDGE},
-        {L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL, WS_EX_CLIENTEDGE},
-        {L"BUTTON", Texts::kClearButton, BS_PUSHBUTTON, 0},
-    };
-    for (size_t i = 0; i < std::size(kLayout); ++i) {
-        const ControlKind& kind = kinds[i];
+    for (const ControlSpec& spec : kControls) {
         const HWND control = CreateWindowExW(
-            kind.exStyle, kind.className, kind.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | kind.style,
-            0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLayout[i].id)),
-            instance_, nullptr);
+            spec.exStyle, spec.className, spec.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | spec.style,
+            0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
+            nullptr);
         if (control == nullptr) return false;
     }
     // The log grows for as long as the window lives; lift the edit box's 32K default.
@@ -106,12 +101,15 @@ bool Form1::CreateControls() {
 void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof metrics;
+    UniqueFont font;
     if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi))
-        font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+        font.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    // Keep the old font alive until no control uses it any more.
+    if (font) std::swap(font, font_);
 
-    for (const ControlLayout& layout : kLayout) {
-        const RECT& r = layout.bounds;
-        const HWND control = Control(layout.id);
+    for (const ControlSpec& spec : kControls) {
+        const RECT& r = spec.bounds;
+        const HWND control = Control(spec.id);
         SetWindowPos(control, nullptr, Scale(r.left, dpi), Scale(r.top, dpi),
                      Scale(r.right - r.left, dpi), Scale(r.bottom - r.top, dpi),
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -146,8 +144,9 @@ LRESULT CALLBACK Form1::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     }
     try {
         return self->HandleMessage(message, wParam, lParam);
-    } catch (const std::exception&) {
-        // Out of memory while listing a huge key: keep the window alive and usable.
+    } catch (...) {
+        // Nothing may unwind into the system's code; out of memory while listing a huge
+        // key is the one real case, and the window stays usable after it.
         return 0;
     }
 }
