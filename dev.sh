@@ -61,7 +61,7 @@ bench)
   sh bench/run.sh "$build_dir" ;;
 run|demo)
   setup_build
-  need_packages xvfb xauth x11-utils imagemagick fonts-wine fonts-ipafont-gothic
+  need_packages xvfb xauth x11-utils xdotool imagemagick fonts-wine fonts-ipafont-gothic
   build
   exec sh tools/run-gui.sh "$command" "$build_dir" ;;
 *)

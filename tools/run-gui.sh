@@ -2,7 +2,8 @@
 # Starts Quillrake under Wine with a Japanese locale.
 #   run-gui.sh run  BUILD_DIR   against your own prefix ($WINEPREFIX, else ~/.wine)
 #   run-gui.sh demo BUILD_DIR   against a throw-away prefix with four recent projects
-# Without a display it runs under Xvfb, saves a screenshot, prints its path and closes.
+# Without a display it runs under Xvfb, saves a screenshot, prints its path and closes;
+# the demo then also clears the list and saves a second screenshot.
 set -eu
 mode=$1 build_dir=$(cd "$2" && pwd)
 tools=$(cd "$(dirname "$0")" && pwd)
@@ -62,5 +63,14 @@ sleep 1  # let it paint
 shot="$build_dir/quillrake-$mode.png"
 import -window root -crop 400x340+0+0 +repage "$shot"
 echo "screenshot: $shot"
+if [ "$mode" = demo ]; then
+  # Click レジストリクリア: the window sits at the desktop's top left corner, so the
+  # button's centre is its 96-DPI client position plus the frame.
+  xdotool mousemove 152 268 click 1
+  sleep 1
+  shot="$build_dir/quillrake-demo-cleared.png"
+  import -window root -crop 400x340+0+0 +repage "$shot"
+  echo "screenshot after clearing: $shot"
+fi
 "$wine" taskkill /im quillrake.exe >>"$log" 2>&1 || true
 if [ "$mode" = demo ]; then "$wineserver" -k >>"$log" 2>&1; fi
