@@ -134,6 +134,17 @@ TEST_F(Form1Test, LayoutAtNinetySixDpi) {
     EXPECT_EQ(style & WS_THICKFRAME, 0) << "fixed size";
     EXPECT_NE(style & WS_MINIMIZEBOX, 0);
     EXPECT_EQ(GetWindowLongPtrW(List1(), GWL_STYLE) & LBS_SORT, 0) << "the list keeps registry order";
+    for (HWND control : {Text1(), List1(), Command1()})
+        EXPECT_NE(GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP, 0) << "Tab reaches every control";
+}
+
+TEST_F(Form1Test, TheLogShowsItsNewestLine) {
+    Load();
+    for (int i = 0; i < 12; ++i) Form1TestAccess::ShowRecentFiles(*form_);
+    const LRESULT lines = SendMessageW(Text1(), EM_GETLINECOUNT, 0, 0);
+    ASSERT_EQ(lines, 13);
+    // The box holds about four lines: the view must have followed the appends.
+    EXPECT_GE(SendMessageW(Text1(), EM_GETFIRSTVISIBLELINE, 0, 0), lines - 5);
 }
 
 TEST_F(Form1Test, TheLogCannotBeEditedByTheUser) {
