@@ -40,9 +40,14 @@ setup_build() {
   need_japanese_locale
 }
 
+# Builds the targets named, or everything.
 build() {
   cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build_dir" -j "$(nproc)"
+  if [ $# -gt 0 ]; then
+    cmake --build "$build_dir" -j "$(nproc)" --target "$@"
+  else
+    cmake --build "$build_dir" -j "$(nproc)"
+  fi
 }
 
 command=${1:-test}
@@ -57,12 +62,12 @@ test)
 bench)
   setup_build
   need_packages time
-  build
+  build quillrake quillrake_bench
   sh bench/run.sh "$build_dir" ;;
 run|demo)
   setup_build
   need_packages xvfb xauth x11-utils xdotool imagemagick fonts-wine fonts-ipafont-gothic
-  build
+  build quillrake
   exec sh tools/run-gui.sh "$command" "$build_dir" ;;
 *)
   sed -n '2,7p' "$0" >&2
