@@ -85,10 +85,10 @@ bool Form1::Create() {
 }
 
 bool Form1::CreateControls() {
-    for (const ControlSpec& spec : kControls) {
+    for (const ControlSpec& item : kControls) {
         const HWND control = CreateWindowExW(
-            spec.exStyle, spec.className, spec.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | spec.style,
-            0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
+            item.exStyle, item.className, item.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | item.style,
+            0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), instance_,
             nullptr);
         if (control == nullptr) return false;
     }
@@ -107,9 +107,9 @@ void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
     // Keep the old font alive until no control uses it any more.
     if (font) std::swap(font, font_);
 
-    for (const ControlSpec& spec : kControls) {
-        const RECT& r = spec.bounds;
-        const HWND control = Control(spec.id);
+    for (const ControlSpec& item : kControls) {
+        const RECT& r = item.bounds;
+        const HWND control = Control(item.id);
         SetWindowPos(control, nullptr, Scale(r.left, dpi), Scale(r.top, dpi),
                      Scale(r.right - r.left, dpi), Scale(r.bottom - r.top, dpi),
                      SWP_NOZORDER | SWP_NOACTIVATE);
