@@ -187,7 +187,7 @@ void Form1::ShowRecentFiles() {
 
     const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, kRecentFilesPath);
     if (last == -1) {
-        FitListExtent(list1, font_.get(), Module1::RegistryValueLines);
+        SendMessageW(list1, LB_SETHORIZONTALEXTENT, 0, 0);  // nothing to scroll to
         AppendLog(Texts::kKeyNotFound);
         // A disabled button cannot keep the keyboard focus; hand it to the list.
         if (GetFocus() == command1) SetFocus(list1);
