@@ -104,7 +104,6 @@ TEST(ConcurrentChanges, ListingStaysWholeWhileValuesAndTheKeyChange) {
     stop = true;
     writer.join();
     otherProcess.join();
-    EXPECT_GE(listings, 200);
     EXPECT_GT(linesWithData, 1000) << "the listings must have seen the values";
 }
 
