@@ -25,19 +25,11 @@ using Export = std::map<std::wstring, std::vector<std::wstring>>;
 // Wine's own "reg export" of the whole HKEY_CURRENT_USER, by section:
 // "[key path]" -> its value lines.
 Export ExportCurrentUser(const std::wstring& file) {
-    std::wstring commandLine = L"reg.exe export HKEY_CURRENT_USER \"" + file + L"\" /y";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
     Export sections;
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &process)) {
+    if (!RunHidden(L"reg.exe export HKEY_CURRENT_USER \"" + file + L"\" /y")) {
         ADD_FAILURE() << "cannot start reg.exe";
         return sections;
     }
-    WaitForSingleObject(process.hProcess, kPatience);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 
     std::ifstream in(std::filesystem::path(file), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "registry/Module1.h"
+#include "support/Process.h"
 #include "support/ScratchKey.h"
 
 namespace {
@@ -45,18 +46,6 @@ bool LineIsWhole(const std::wstring& line) {
     if (data.starts_with(name + L"|")) return name[0] != L'd';
     if (name[0] == L's' || data.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
     return std::to_wstring(std::stoul(data) / kDwordTag) == name.substr(1);
-}
-
-void RunHidden(std::wstring commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &process))
-        return;
-    WaitForSingleObject(process.hProcess, 30000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 }
 
 TEST(ConcurrentChanges, ListingStaysWholeWhileValuesAndTheKeyChange) {

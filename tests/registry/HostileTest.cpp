@@ -6,7 +6,7 @@
 
 #include "registry/AnsiText.h"
 #include "registry/Module1.h"
-#include "support/ScratchKey.h"
+#include "support/ListedKeyTest.h"
 
 namespace {
 
@@ -14,23 +14,12 @@ using Module1::ReadRegistryValues;
 using Module1::RegistryValueLines;
 using namespace testing_support;
 
-class HostileTest : public ::testing::Test {
+class HostileTest : public ListedKeyTest {
 protected:
-    HKEY Listed() {
-        if (listed_ == nullptr) listed_ = CreateKey(scratch_.get(), L"RecentFiles");
-        return listed_;
-    }
-    std::int32_t List() { return ReadRegistryValues(scratch_.get(), L"RecentFiles"); }
-    void TearDown() override {
-        if (listed_ != nullptr) RegCloseKey(listed_);
-    }
     // What the system's own round trip through the ANSI code page makes of text.
     static std::wstring ThroughAnsi(const std::wstring& text) {
         return Module1::FromAnsi(Module1::ToAnsi(text));
     }
-
-    ScratchKey scratch_;
-    HKEY listed_ = nullptr;
 };
 
 TEST_F(HostileTest, TenThousandValuesAreAllListedInOrder) {

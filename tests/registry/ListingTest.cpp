@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "registry/Module1.h"
-#include "support/ScratchKey.h"
+#include "support/ListedKeyTest.h"
 
 namespace {
 
@@ -14,23 +14,9 @@ using Module1::RegistryValueLines;
 using testing_support::Bytes;
 using testing_support::ScratchKey;
 
-class ListingTest : public ::testing::Test {
+class ListingTest : public testing_support::ListedKeyTest {
 protected:
-    // The listing reads root\path; the key under test is "RecentFiles" of a scratch key.
-    static constexpr wchar_t kPath[] = L"RecentFiles";
-
     void SetUp() override { RegistryValueLines = {L"left from before"}; }
-    HKEY Listed() {
-        if (listed_ == nullptr) listed_ = testing_support::CreateKey(scratch_.get(), kPath);
-        return listed_;
-    }
-    std::int32_t List() { return ReadRegistryValues(scratch_.get(), kPath); }
-    void TearDown() override {
-        if (listed_ != nullptr) RegCloseKey(listed_);
-    }
-
-    ScratchKey scratch_;
-    HKEY listed_ = nullptr;
 };
 
 // ---- One value, each kind of data -------------------------------------------

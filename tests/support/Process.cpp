@@ -11,6 +11,19 @@ std::wstring ProgramPath() {
     return path.substr(0, path.find_last_of(L'\\') + 1) + L"quillrake.exe";
 }
 
+bool RunHidden(std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 30000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
 ProgramCopy::ProgramCopy() {
     std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
     STARTUPINFOW startup{};

@@ -28,6 +28,10 @@ private:
     PROCESS_INFORMATION process_{};
 };
 
+// Runs a command line without a window and waits (up to 30 s) for it to end; false
+// when it could not be started.
+bool RunHidden(std::wstring commandLine);
+
 // The path of quillrake.exe, which is built beside the test programs.
 std::wstring ProgramPath();
 
