@@ -1,10 +1,10 @@
 #include <windows.h>
 
+#include "app/DllSearch.h"
 #include "window/Form1.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    // Only system DLLs, and only from System32: nothing planted beside the program.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    DllSearch::Restrict(DllSearch::Available());
 
     Form1 form(instance);
     form.Form_Load();
@@ -12,10 +12,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     ShowWindow(form.hwnd(), showCommand);
 
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageW(form.hwnd(), &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) form.Dispatch(message);
     return static_cast<int>(message.wParam);
 }

@@ -9,9 +9,6 @@ namespace modPreventionDualBoot {
 
 namespace {
 
-// Per session, and unique to this program so that nothing else answers for it.
-constexpr wchar_t kMutexName[] = L"Local\\Quillrake.SingleInstance.{5B1E7C3A-9D42-4F6B-A8E1-2C73D0F4B915}";
-
 // True when another process holds the mutex. This process keeps its own handle for
 // its whole life, which is what makes the next copy see it.
 bool PreviousInstanceRunning() {

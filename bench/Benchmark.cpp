@@ -133,8 +133,7 @@ void Fill() {
         std::vector<double> samples;
         for (int r = 0; r < repeats; ++r)
             samples.push_back(SecondsOf([&] {
-                SendMessageW(list, LB_RESETCONTENT, 0, 0);
-                FillList(list, font, Module1::RegistryValueLines, lines);
+                LineList::Fill(list, font, Module1::RegistryValueLines, lines);
             }));
         std::printf("| %zu | %d | %.1f ms | %.2f µs |\n", lines, repeats, Median(samples) * 1e3,
                     Median(samples) / static_cast<double>(lines) * 1e6);

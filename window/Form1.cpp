@@ -115,7 +115,7 @@ void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
-    FitListExtent(Control(IDC_LIST1), font_.get(), Module1::RegistryValueLines);
+    LineList::FitExtent(Control(IDC_LIST1), font_.get());
 
     if (suggestedWindowRect != nullptr) {
         const RECT& r = *suggestedWindowRect;
@@ -127,6 +127,27 @@ void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
     AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
     SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form1::Dispatch(MSG& message) const {
+    if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &message)) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+// Form1 is not a dialog, so nothing else answers the multi-line log's request to
+// pass Tab on to the next control.
+void Form1::MoveFocus(WPARAM wParam, LPARAM lParam) {
+    const HWND target = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam)
+                                            : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
+    if (target != nullptr) SetFocus(target);
+}
+
+// The keyboard always lands on a control: the one used last, else the list.
+void Form1::RestoreFocus() {
+    HWND target = lastFocus_;
+    if (target == nullptr || !IsWindow(target) || !IsWindowEnabled(target)) target = Control(IDC_LIST1);
+    SetFocus(target);
 }
 
 LRESULT CALLBACK Form1::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -155,14 +176,29 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         return CreateControls() ? 0 : -1;
-    case WM_COMMAND:
+    case WM_COMMAND: {
+        // Enter arrives as IDOK outside a dialog: it presses the button only while the
+        // button has the focus, never from the list.
+        const bool pressed = (LOWORD(wParam) == IDC_COMMAND1 && HIWORD(wParam) == BN_CLICKED) ||
+                             (LOWORD(wParam) == IDOK && GetFocus() == Control(IDC_COMMAND1));
+        if (!pressed) break;
         // A disabled button can still be "clicked" by a message (BM_CLICK, automation
         // tools); it must do nothing, as the user sees it.
-        if (LOWORD(wParam) == IDC_COMMAND1 && HIWORD(wParam) == BN_CLICKED) {
-            if (IsWindowEnabled(Control(IDC_COMMAND1))) Command1_Click();
-            return 0;
+        if (IsWindowEnabled(Control(IDC_COMMAND1))) Command1_Click();
+        return 0;
+    }
+    case WM_NEXTDLGCTL:
+        MoveFocus(wParam, lParam);
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
         }
-        break;
+        break;  // activation focuses the window itself, which hands it on below
+    case WM_SETFOCUS:
+        RestoreFocus();
+        return 0;
     case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -183,20 +219,17 @@ void Form1::Command1_Click() {
 void Form1::ShowRecentFiles() {
     const HWND list1 = Control(IDC_LIST1);
     const HWND command1 = Control(IDC_COMMAND1);
-    SendMessageW(list1, LB_RESETCONTENT, 0, 0);
 
     const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, kRecentFilesPath);
-    if (last == -1) {
-        SendMessageW(list1, LB_SETHORIZONTALEXTENT, 0, 0);  // nothing to scroll to
+    const size_t count = last == -1 ? 0 : static_cast<size_t>(last) + 1;
+    LineList::Fill(list1, font_.get(), Module1::RegistryValueLines, count);
+    if (count == 0) {
         AppendLog(Texts::kKeyNotFound);
         // A disabled button cannot keep the keyboard focus; hand it to the list.
         if (GetFocus() == command1) SetFocus(list1);
         EnableWindow(command1, FALSE);
         return;
     }
-
-    const size_t count = static_cast<size_t>(last) + 1;
-    FillList(list1, font_.get(), Module1::RegistryValueLines, count);
     AppendLog(std::to_wstring(count) + Texts::kKeysFoundSuffix);
     EnableWindow(command1, TRUE);
 }

@@ -27,6 +27,10 @@ public:
     void Form_Load();
     HWND hwnd() const { return hwnd_; }
 
+    // Handles one message from the thread's queue as the program's loop does: keys
+    // that move between the controls or press the button first.
+    void Dispatch(MSG& message) const;
+
 private:
     friend struct Form1TestAccess;  // lets tests list again without a click
 
@@ -37,6 +41,8 @@ private:
     bool CreateControls();
     void ApplyDpi(UINT dpi, const RECT* suggestedWindowRect);
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
+    void MoveFocus(WPARAM wParam, LPARAM lParam);
+    void RestoreFocus();
 
     void Command1_Click();
     void ShowRecentFiles();
@@ -45,4 +51,5 @@ private:
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
     UniqueFont font_;
+    HWND lastFocus_ = nullptr;  // the control to return to when the window is active again
 };

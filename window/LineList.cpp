@@ -6,27 +6,38 @@
 
 #include "window/UniqueHandles.h"
 
-void FillList(HWND list, HFONT font, const std::vector<std::wstring>& lines, size_t count) {
+namespace LineList {
+
+void Fill(HWND list, HFONT font, const std::vector<std::wstring>& lines, size_t count) {
     size_t textBytes = 0;
     for (size_t i = 0; i < count; ++i) textBytes += (lines[i].size() + 1) * sizeof(wchar_t);
+    // Emptied and filled unseen: the list shows either the old lines or all new ones.
     SetWindowRedraw(list, FALSE);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
     SendMessageW(list, LB_INITSTORAGE, count, textBytes);
     for (size_t i = 0; i < count; ++i)
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lines[i].c_str()));
-    FitListExtent(list, font, lines);
+    FitExtent(list, font);
     SetWindowRedraw(list, TRUE);
     InvalidateRect(list, nullptr, TRUE);
 }
 
-void FitListExtent(HWND list, HFONT font, const std::vector<std::wstring>& lines) {
-    const size_t count = std::min(static_cast<size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0)), lines.size());
+void FitExtent(HWND list, HFONT font) {
     const WindowDC dc(list, font);
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    std::wstring item;
     LONG widest = 0;
-    for (size_t i = 0; i < count; ++i) {
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT chars = SendMessageW(list, LB_GETTEXTLEN, i, 0);
+        if (chars <= 0) continue;
+        item.resize(static_cast<size_t>(chars) + 1);
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
         SIZE size{};
-        GetTextExtentPoint32W(dc.get(), lines[i].c_str(), static_cast<int>(lines[i].size()), &size);
+        GetTextExtentPoint32W(dc.get(), item.data(), static_cast<int>(chars), &size);
         widest = std::max(widest, size.cx);
     }
     const int margin = GetSystemMetricsForDpi(SM_CXEDGE, GetDpiForWindow(list)) * 2;
     SendMessageW(list, LB_SETHORIZONTALEXTENT, widest > 0 ? widest + margin : 0, 0);
 }
+
+}  // namespace LineList

@@ -62,9 +62,16 @@ std::vector<std::wstring> Differences(const Export& expected, const Export& actu
     return differences;
 }
 
+// The development environment's whole tree, gone before and after the test however
+// the test ends.
+struct VisualBasicTree {
+    static constexpr wchar_t kPath[] = L"Software\\Microsoft\\Visual Basic";
+    VisualBasicTree() { RegDeleteTreeW(HKEY_CURRENT_USER, kPath); }
+    ~VisualBasicTree() { RegDeleteTreeW(HKEY_CURRENT_USER, kPath); }
+};
+
 TEST(ClearEndToEnd, OnlyTheRecentFilesKeyDisappears) {
-    const std::wstring vb = L"Software\\Microsoft\\Visual Basic";
-    RegDeleteTreeW(HKEY_CURRENT_USER, vb.c_str());
+    const VisualBasicTree tree;
     const HKEY parent = CreateKey(HKEY_CURRENT_USER, kRecentFilesParent);
     SetString(parent, L"kept", L"a value of 5.0 itself");
     const HKEY other = CreateKey(parent, L"Other");
@@ -110,7 +117,6 @@ TEST(ClearEndToEnd, OnlyTheRecentFilesKeyDisappears) {
     const auto after = ExportCurrentUser(std::wstring(temp) + L"quillrake-after.reg");
     EXPECT_EQ(Differences(expected, after), std::vector<std::wstring>{});
     EXPECT_EQ(after.count(L"[HKEY_CURRENT_USER\\" + std::wstring(kRecentFilesParent) + L"\\Other]"), 1u);
-    RegDeleteTreeW(HKEY_CURRENT_USER, vb.c_str());
 }
 
 }  // namespace

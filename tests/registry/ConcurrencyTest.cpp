@@ -2,7 +2,6 @@
 // recreates the key: no crash, no line mixing two values, every listing ends.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <random>
 #include <string>
 #include <thread>
@@ -52,12 +51,12 @@ TEST(ConcurrentChanges, ListingStaysWholeWhileValuesAndTheKeyChange) {
     ScratchKey scratch;
     const std::wstring keyPath = scratch.path() + L"\\RecentFiles";
     RegCloseKey(CreateKey(HKEY_CURRENT_USER, keyPath));
-    std::atomic<bool> stop{false};
-
-    std::thread writer([&] {
+    // Each thread is asked to stop and joined however the test ends, so that a failed
+    // assertion reports instead of terminating the run.
+    std::jthread writer([&](std::stop_token stop) {
         std::mt19937 random(7);
         HKEY key = nullptr;
-        for (unsigned generation = 0; !stop; ++generation) {
+        for (unsigned generation = 0; !stop.stop_requested(); ++generation) {
             if (key == nullptr &&
                 RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                 nullptr, &key, nullptr) != ERROR_SUCCESS)
@@ -70,9 +69,9 @@ TEST(ConcurrentChanges, ListingStaysWholeWhileValuesAndTheKeyChange) {
         }
         if (key != nullptr) RegCloseKey(key);
     });
-    std::thread otherProcess([&] {
+    std::jthread otherProcess([&](std::stop_token stop) {
         const std::wstring full = L"\"HKEY_CURRENT_USER\\" + keyPath + L"\"";
-        while (!stop) {
+        while (!stop.stop_requested()) {
             RunHidden(L"reg.exe delete " + full + L" /f");
             RunHidden(L"reg.exe add " + full + L" /v s0 /d \"s0|process|\" /f");
         }
@@ -90,9 +89,6 @@ TEST(ConcurrentChanges, ListingStaysWholeWhileValuesAndTheKeyChange) {
             if (!line.ends_with(L" = ")) ++linesWithData;
         }
     }
-    stop = true;
-    writer.join();
-    otherProcess.join();
     EXPECT_GT(linesWithData, 1000) << "the listings must have seen the values";
 }
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <sddl.h>
 
 #include "registry/Module1.h"
 #include "support/ScratchKey.h"
@@ -92,15 +91,6 @@ TEST_F(DeletionTest, DeletedButTheCloseFailedCountsAsFailure) {
     g_closeFails = true;
     EXPECT_FALSE(Delete());
     EXPECT_FALSE(RecentFilesExists()) << "the deletion itself happened";
-}
-
-// Gives `key` a DACL from an SDDL string; the handle keeps the access it was opened with.
-void SetDacl(HKEY key, const wchar_t* sddl) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
-                                                                     &descriptor, nullptr));
-    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
-    LocalFree(descriptor);
 }
 
 TEST_F(DeletionTest, ParentThatCannotBeOpenedWithFullAccessFails) {

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "registry/AnsiText.h"
 #include "registry/Module1.h"
 #include "support/ListedKeyTest.h"
 
@@ -14,13 +13,10 @@ using Module1::ReadRegistryValues;
 using Module1::RegistryValueLines;
 using namespace testing_support;
 
-class HostileTest : public ListedKeyTest {
-protected:
-    // What the system's own round trip through the ANSI code page makes of text.
-    static std::wstring ThroughAnsi(const std::wstring& text) {
-        return Module1::FromAnsi(Module1::ToAnsi(text));
-    }
-};
+using HostileTest = ListedKeyTest;
+
+// What the system's own round trip through the ANSI code page makes of text.
+std::wstring ThroughAnsi(const std::wstring& text) { return OracleWide(OracleAnsi(text)); }
 
 TEST_F(HostileTest, TenThousandValuesAreAllListedInOrder) {
     for (int i = 0; i < 10000; ++i)

@@ -142,9 +142,7 @@ LSTATUS WINAPI GrowBeforeFetch(HKEY key, DWORD index, LPSTR name, LPDWORD nameCh
                                LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataBytes) {
     if (data != nullptr && g_growthsLeft > 0) {
         --g_growthsLeft;
-        static std::wstring longer = L"C:\\grown";
-        longer += L"\\deeper";
-        testing_support::SetString(g_growingKey, L"v", longer);
+        testing_support::SetString(g_growingKey, L"v", L"C:\\grown\\deeper");
     }
     return RegEnumValueA(key, index, name, nameChars, reserved, type, data, dataBytes);
 }

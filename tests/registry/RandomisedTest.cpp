@@ -21,39 +21,20 @@ struct Written {
     Bytes data;
 };
 
-// ANSI bytes of text as the system converts it.
-std::string Ansi(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    return bytes;
-}
-
-std::wstring Wide(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    return text;
-}
-
 std::wstring UpToNul(const std::wstring& text) { return text.substr(0, text.find(L'\0')); }
 
 // The line format: name, " = ", then the data text of the type.
 std::wstring ExpectedLine(const std::wstring& name, const Written& value) {
-    std::wstring line = Wide(Ansi(name)) + L" = ";
+    std::wstring line = OracleWide(OracleAnsi(name)) + L" = ";
     const Bytes& d = value.data;
     switch (value.type) {
     case REG_SZ: {
         std::wstring text(d.size() / 2, L'\0');
         std::memcpy(text.data(), d.data(), text.size() * 2);
-        return line + UpToNul(Wide(Ansi(text)));
+        return line + UpToNul(OracleWide(OracleAnsi(text)));
     }
     case REG_BINARY:
-        return line + UpToNul(Wide(std::string(d.begin(), d.end())));
+        return line + UpToNul(OracleWide(std::string(d.begin(), d.end())));
     case REG_DWORD: {
         std::uint32_t number = 0;
         for (size_t i = 0; i < 4 && i < d.size(); ++i) number |= std::uint32_t{d[i]} << (8 * i);
@@ -133,7 +114,7 @@ TEST(RandomisedListing, MatchesLinesComputedFromWhatWasWritten) {
 
         std::vector<std::wstring> expected;
         for (const std::wstring& name : EnumerationOrder(key)) {
-            if (Ansi(name).size() > 79) break;  // the listing ends before such a name
+            if (OracleAnsi(name).size() > 79) break;  // the listing ends before such a name
             expected.push_back(ExpectedLine(name, written.at(name)));
         }
         RegCloseKey(key);

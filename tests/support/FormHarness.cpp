@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace testing_support {
 
 RedirectedCurrentUser::RedirectedCurrentUser() {
-    EXPECT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, scratch_.get()), ERROR_SUCCESS);
+    if (scratch_.get() == nullptr || RegOverridePredefKey(HKEY_CURRENT_USER, scratch_.get()) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot redirect HKEY_CURRENT_USER; the test would change the real one");
 }
 
 RedirectedCurrentUser::~RedirectedCurrentUser() {
@@ -53,9 +56,13 @@ std::wstring DateTimeText(const SYSTEMTIME& time) {
     return std::wstring(date) + L" " + clock;
 }
 
-void PumpMessages() {
+void PumpMessages(const Form1* form) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (form != nullptr) {
+            form->Dispatch(message);
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -71,8 +78,27 @@ void FormTest::ExpectStamped(const std::wstring& line, const std::wstring& messa
 void FormTest::Click() {
     GetLocalTime(&before_);
     SendMessageW(Command1(), BM_CLICK, 0, 0);
-    PumpMessages();
+    PumpMessages(form_.get());
     GetLocalTime(&after_);
+}
+
+void FormTest::Show() {
+    ShowWindow(form_->hwnd(), SW_SHOW);
+    SetForegroundWindow(form_->hwnd());
+    PumpMessages(form_.get());
+}
+
+void FormTest::PressKey(UINT key, bool shift) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    const HWND focus = GetFocus();
+    PostMessageW(focus, WM_KEYDOWN, key, 1);
+    PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+    PumpMessages(form_.get());
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
 }
 
 }  // namespace testing_support

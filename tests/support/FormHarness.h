@@ -15,12 +15,14 @@
 // Lets tests run a listing on its own, as the load event and the click do.
 struct Form1TestAccess {
     static void ShowRecentFiles(Form1& form) { form.ShowRecentFiles(); }
+    static void AppendLog(Form1& form, const std::wstring& message) { form.AppendLog(message); }
 };
 
 namespace testing_support {
 
 // Redirects this process's HKEY_CURRENT_USER into a scratch key, so the window reads
-// and clears a registry tree that belongs to one test alone.
+// and clears a registry tree that belongs to one test alone. Throws when it cannot:
+// the test must not go on against the real HKEY_CURRENT_USER.
 class RedirectedCurrentUser {
 public:
     RedirectedCurrentUser();
@@ -45,8 +47,9 @@ std::vector<std::wstring> LogLines(const std::wstring& log);  // split at CR LF
 // The user locale's short date, a blank and its time, as a log line starts.
 std::wstring DateTimeText(const SYSTEMTIME& time);
 
-// Handles every message already queued for this thread.
-void PumpMessages();
+// Handles every message already queued for this thread, through the form's own
+// dispatch when there is a form.
+void PumpMessages(const Form1* form = nullptr);
 
 // Gives each test a Form1 of its own over a registry tree of its own.
 class FormTest : public ::testing::Test {
@@ -74,6 +77,11 @@ protected:
     void ExpectStamped(const std::wstring& line, const std::wstring& message) const;
     // Clicks Command1 as the user would; the new log lines are stamped in between.
     void Click();
+    // Shows and activates the window, as the program does after loading it.
+    void Show();
+    // A key as the keyboard delivers it: queued for the focused control and handled by
+    // the program's own loop; with Shift held down when `shift`.
+    void PressKey(UINT key, bool shift = false);
 
     RedirectedCurrentUser currentUser_;
     std::unique_ptr<Form1> form_;

@@ -24,10 +24,14 @@ bool RunHidden(std::wstring commandLine) {
     return true;
 }
 
-ProgramCopy::ProgramCopy() {
+ProgramCopy::ProgramCopy(int showCommand) {
     std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    if (showCommand >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(showCommand);
+    }
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process_))
         process_ = {};

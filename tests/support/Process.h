@@ -10,7 +10,8 @@ namespace testing_support {
 // A copy of quillrake.exe started by a test; killed if the test leaves it running.
 class ProgramCopy {
 public:
-    ProgramCopy();  // starts it
+    // Starts it; with a show command as a shortcut's "Run" setting gives one.
+    explicit ProgramCopy(int showCommand = -1);
     ~ProgramCopy();
     ProgramCopy(ProgramCopy&& other) noexcept;
     ProgramCopy(const ProgramCopy&) = delete;

@@ -39,6 +39,14 @@ void SetValue(HKEY key, const std::wstring& name, DWORD type, const Bytes& data)
 void SetString(HKEY key, const std::wstring& name, std::wstring_view text);  // with its NUL
 void SetDword(HKEY key, const std::wstring& name, std::uint32_t number);
 
+// Gives key a DACL from an SDDL string; the handle keeps the access it was opened with.
+void SetDacl(HKEY key, const wchar_t* sddl);
+
+// The system's own conversions to and from the ANSI code page, written here apart
+// from the program's, so that expected text does not come from the code under test.
+std::string OracleAnsi(const std::wstring& text);
+std::wstring OracleWide(const std::string& bytes);
+
 // UTF-16 bytes of text, as a REG_SZ stores them (no terminator added).
 Bytes WideBytes(std::wstring_view text);
 

@@ -1,6 +1,7 @@
 // The main window, driven and read back through window messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,43 +15,49 @@ using Form1Test = FormTest;
 
 // ---- Start-up ---------------------------------------------------------------
 
-TEST_F(Form1Test, StartupListsThreeValuesInOrderAndEnablesTheButton) {
-    SetString(currentUser_.RecentFiles(), L"1", L"C:\\a.vbp");
-    SetString(currentUser_.RecentFiles(), L"2", L"C:\\b.vbp");
-    SetString(currentUser_.RecentFiles(), L"3", L"C:\\c.vbp");
-    Load();
+struct StartupCase {
+    const char* label;
+    void (*prepare)(RedirectedCurrentUser& currentUser);
+    std::vector<std::wstring> items;
+    std::wstring message;
+};
 
-    EXPECT_EQ(ListItems(List1()),
-              (std::vector<std::wstring>{L"1 = C:\\a.vbp", L"2 = C:\\b.vbp", L"3 = C:\\c.vbp"}));
-    const std::wstring log = Log();
-    EXPECT_NE(log.substr(0, 2), L"\r\n");
-    ExpectStamped(log, L"3件のキーを発見");
-    EXPECT_TRUE(IsWindowEnabled(Command1()));
+const StartupCase kStartupCases[] = {
+    {"ThreeValuesInOrder",
+     [](RedirectedCurrentUser& user) {
+         SetString(user.RecentFiles(), L"1", L"C:\\a.vbp");
+         SetString(user.RecentFiles(), L"2", L"C:\\b.vbp");
+         SetString(user.RecentFiles(), L"3", L"C:\\c.vbp");
+     },
+     {L"1 = C:\\a.vbp", L"2 = C:\\b.vbp", L"3 = C:\\c.vbp"},
+     L"3件のキーを発見"},
+    {"OneValue", [](RedirectedCurrentUser& user) { SetDword(user.RecentFiles(), L"only", 1); },
+     {L"only = 1"}, L"1件のキーを発見"},
+    {"NoKey", [](RedirectedCurrentUser&) {}, {}, L"キーを発見できず"},
+    {"KeyWithoutValues", [](RedirectedCurrentUser& user) { user.RecentFiles(); }, {},
+     L"キーを発見できず"},
+    // Listing asks for full access: a key this user may read but not clear is not offered.
+    {"KeyThatCannotBeCleared",
+     [](RedirectedCurrentUser& user) {
+         SetString(user.RecentFiles(), L"1", L"C:\\a.vbp");
+         SetDacl(user.RecentFiles(), L"D:P(A;;KR;;;WD)(A;;WD;;;WD)");
+     },
+     {}, L"キーを発見できず"},
+};
+
+class StartupTest : public FormTest, public ::testing::WithParamInterface<StartupCase> {};
+
+TEST_P(StartupTest, ListsLogsAndSetsTheButton) {
+    GetParam().prepare(currentUser_);
+    Load();
+    EXPECT_EQ(ListItems(List1()), GetParam().items);
+    ExpectStamped(Log(), GetParam().message);
+    EXPECT_EQ(IsWindowEnabled(Command1()) != FALSE, !GetParam().items.empty());
     EXPECT_FALSE(IsWindowVisible(form_->hwnd())) << "the program shows the window, not the load";
 }
 
-TEST_F(Form1Test, StartupWithOneValueCountsOne) {
-    SetDword(currentUser_.RecentFiles(), L"only", 1);
-    Load();
-    EXPECT_EQ(ListItems(List1()), std::vector<std::wstring>{L"only = 1"});
-    ExpectStamped(Log(), L"1件のキーを発見");
-    EXPECT_TRUE(IsWindowEnabled(Command1()));
-}
-
-TEST_F(Form1Test, StartupWithoutTheKeyReportsItNotFound) {
-    Load();
-    ExpectStamped(Log(), L"キーを発見できず");
-    EXPECT_TRUE(ListItems(List1()).empty());
-    EXPECT_FALSE(IsWindowEnabled(Command1()));
-}
-
-TEST_F(Form1Test, StartupWithAnEmptyKeyReportsItNotFound) {
-    currentUser_.RecentFiles();
-    Load();
-    ExpectStamped(Log(), L"キーを発見できず");
-    EXPECT_TRUE(ListItems(List1()).empty());
-    EXPECT_FALSE(IsWindowEnabled(Command1()));
-}
+INSTANTIATE_TEST_SUITE_P(Keys, StartupTest, ::testing::ValuesIn(kStartupCases),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(Form1Test, StartupWithTenThousandValuesAndAMebibyteValueListsThemAll) {
     for (int i = 0; i < 10000; ++i) SetDword(currentUser_.RecentFiles(), L"v" + std::to_wstring(i), i);
@@ -67,7 +74,9 @@ TEST_F(Form1Test, StartupWithTenThousandValuesAndAMebibyteValueListsThemAll) {
 
 TEST_F(Form1Test, SecondListingShowsOnlyTheNewLinesAndAddsOneLogLine) {
     for (const wchar_t* name : {L"1", L"2", L"3"}) SetString(currentUser_.RecentFiles(), name, L"old");
+    SetString(currentUser_.RecentFiles(), L"3", std::wstring(200, L'w'));
     Load();
+    ASSERT_GT(SendMessageW(List1(), LB_GETHORIZONTALEXTENT, 0, 0), 297);
     const std::wstring firstLog = Log();
 
     RegDeleteValueW(currentUser_.RecentFiles(), L"1");
@@ -90,6 +99,100 @@ TEST_F(Form1Test, SecondListingShowsOnlyTheNewLinesAndAddsOneLogLine) {
     EXPECT_TRUE(ListItems(List1()).empty());
     EXPECT_FALSE(IsWindowEnabled(Command1()));
     EXPECT_EQ(LogLines(Log()).size(), 3u);
+    EXPECT_EQ(SendMessageW(List1(), LB_GETHORIZONTALEXTENT, 0, 0), 0) << "nothing left to scroll to";
+}
+
+// ---- Keyboard ---------------------------------------------------------------
+
+TEST_F(Form1Test, TabCyclesThroughTheControlsAndEnterOnTheButtonClears) {
+    SetString(currentUser_.RecentFiles(), L"1", L"C:\\a.vbp");
+    Load();
+    Show();
+    ASSERT_EQ(GetFocus(), List1()) << "the keyboard starts on the list";
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(KeyExists(currentUser_.root(), kRecentFilesPath)) << "Enter in the list clears nothing";
+
+    const HWND forward[] = {Command1(), Text1(), List1(), Command1()};
+    for (HWND next : forward) {
+        PressKey(VK_TAB);
+        EXPECT_EQ(GetFocus(), next) << "Tab";
+    }
+    const HWND backward[] = {List1(), Text1(), Command1()};
+    for (HWND next : backward) {
+        PressKey(VK_TAB, true);
+        EXPECT_EQ(GetFocus(), next) << "Shift+Tab";
+    }
+
+    PressKey(VK_RETURN);
+    EXPECT_FALSE(KeyExists(currentUser_.root(), kRecentFilesPath)) << "Enter on the button clears";
+    ASSERT_EQ(GetFocus(), List1());
+    PressKey(VK_TAB);
+    EXPECT_EQ(GetFocus(), Text1()) << "the disabled button is skipped";
+    PressKey(VK_TAB, true);
+    EXPECT_EQ(GetFocus(), List1());
+}
+
+TEST_F(Form1Test, FocusReturnsToItsControlWhenTheWindowIsActivatedAgain) {
+    Load();
+    Show();
+    PressKey(VK_TAB);
+    ASSERT_EQ(GetFocus(), Text1());
+
+    const HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 50,
+                                       50, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    PumpMessages(form_.get());
+    ASSERT_NE(GetForegroundWindow(), form_->hwnd());
+    SetForegroundWindow(form_->hwnd());
+    PumpMessages(form_.get());
+    EXPECT_EQ(GetFocus(), Text1());
+    DestroyWindow(other);
+}
+
+// ---- Painting ---------------------------------------------------------------
+
+// Whether the list draws itself when asked now: what it paints into a bitmap that
+// starts out magenta, where nothing the list draws is magenta.
+bool ListDrawsItself(HWND list) {
+    RECT client;
+    GetClientRect(list, &client);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, bitmap);
+    const auto* pixels = static_cast<const DWORD*>(bits);
+    std::fill_n(static_cast<DWORD*>(bits), client.right * client.bottom, 0x00FF00FFu);
+    SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    GdiFlush();
+    const bool drawn = std::any_of(pixels, pixels + client.right * client.bottom,
+                                   [](DWORD pixel) { return (pixel & 0xFFFFFF) != 0xFF00FF; });
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return drawn;
+}
+
+TEST_F(Form1Test, TheListIsRepaintedAfterEveryListing) {
+    SetString(currentUser_.RecentFiles(), L"1", L"C:\\a.vbp");
+    Load();
+    Show();
+    UpdateWindow(form_->hwnd());
+    ASSERT_FALSE(GetUpdateRect(List1(), nullptr, FALSE));
+
+    for (const wchar_t* change : {L"C:\\b.vbp", L""}) {
+        if (*change != L'\0') SetString(currentUser_.RecentFiles(), L"1", change);
+        else RegDeleteValueW(currentUser_.RecentFiles(), L"1");
+        Form1TestAccess::ShowRecentFiles(*form_);
+        EXPECT_TRUE(IsWindowVisible(List1()) && ListDrawsItself(List1())) << "drawing is switched back on";
+        RECT dirty{}, client{};
+        GetClientRect(List1(), &client);
+        ASSERT_TRUE(GetUpdateRect(List1(), &dirty, FALSE)) << "the new lines wait to be painted";
+        EXPECT_TRUE(EqualRect(&dirty, &client)) << "all of the list";
+        UpdateWindow(List1());
+        EXPECT_FALSE(GetUpdateRect(List1(), nullptr, FALSE)) << "and then they are painted";
+    }
 }
 
 // ---- Layout and look --------------------------------------------------------
@@ -147,6 +250,15 @@ TEST_F(Form1Test, TheLogShowsItsNewestLine) {
     EXPECT_GE(SendMessageW(Text1(), EM_GETFIRSTVISIBLELINE, 0, 0), lines - 5);
 }
 
+TEST_F(Form1Test, TheLogKeepsGrowingPastThirtyTwoThousandCharacters) {
+    Load();
+    const std::wstring message(20000, L'x');
+    for (int i = 0; i < 3; ++i) Form1TestAccess::AppendLog(*form_, message);
+    const std::vector<std::wstring> lines = LogLines(Log());
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(lines.back().ends_with(message)) << "the newest line is whole";
+}
+
 TEST_F(Form1Test, TheLogCannotBeEditedByTheUser) {
     Load();
     const std::wstring log = Log();
@@ -164,8 +276,12 @@ TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
     GetWindowRect(form_->hwnd(), &suggested);
     suggested.right = suggested.left + 2 * (suggested.right - suggested.left);
     suggested.bottom = suggested.top + 2 * (suggested.bottom - suggested.top);
+    suggested.left += 3;  // Windows moves the window as well as resizing it
     SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192),
                  reinterpret_cast<LPARAM>(&suggested));
+    RECT frame;
+    GetWindowRect(form_->hwnd(), &frame);
+    EXPECT_TRUE(EqualRect(&frame, &suggested)) << "the window takes the rectangle Windows suggests";
     ExpectRect(Text1(), 16, 16, 594, 130);
     ExpectRect(List1(), 14, 144, 594, 296);
     ExpectRect(Command1(), 128, 464, 338, 50);
@@ -201,12 +317,42 @@ TEST(VersionRecord, NamesQuillrakeVersionOneInJapanese) {
     EXPECT_EQ(text(L"ProductName"), L"Quillrake");
     EXPECT_EQ(text(L"InternalName"), L"Quillrake");
 
+    void* fixedPart = nullptr;
+    UINT fixedBytes = 0;
+    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &fixedPart, &fixedBytes));
+    ASSERT_GE(fixedBytes, sizeof(VS_FIXEDFILEINFO));
+    const auto& fixed = *static_cast<const VS_FIXEDFILEINFO*>(fixedPart);
+    EXPECT_EQ(fixed.dwFileVersionMS, MAKELONG(0, 1)) << "1.0";
+    EXPECT_EQ(fixed.dwFileVersionLS, 0u) << ".0.0";
+    EXPECT_EQ(fixed.dwProductVersionMS, MAKELONG(0, 1));
+    EXPECT_EQ(fixed.dwProductVersionLS, 0u);
+
     void* translation = nullptr;
     UINT bytes = 0;
     ASSERT_TRUE(VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", &translation, &bytes));
     ASSERT_GE(bytes, 4u);
     EXPECT_EQ(static_cast<const WORD*>(translation)[0], 0x0411);
     EXPECT_EQ(static_cast<const WORD*>(translation)[1], 1200);
+}
+
+// What Windows reads from the manifest that ships inside quillrake.exe.
+TEST(Manifest, AsksForNoElevationVisualStylesAndEveryDpiAwareness) {
+    const HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr,
+                                           LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(program, nullptr);
+    const HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_NE(found, nullptr) << "no manifest with the id Windows reads at start";
+    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(program, found)));
+    const std::string manifest(bytes, SizeofResource(program, found));
+    FreeLibrary(program);
+
+    for (const char* needed : {
+             R"(requestedExecutionLevel level="asInvoker")",
+             R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
+             "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+             "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2",
+         })
+        EXPECT_NE(manifest.find(needed), std::string::npos) << needed;
 }
 
 }  // namespace

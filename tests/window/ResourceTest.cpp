@@ -1,4 +1,4 @@
-// Long use of one window leaks nothing: handles, GDI and USER objects stay flat.
+// Long use of one window leaks nothing: handles, GDI objects and windows stay flat.
 #include <gtest/gtest.h>
 
 #include <winternl.h>
@@ -14,14 +14,12 @@ using namespace testing_support;
 struct Counts {
     DWORD handles = 0;
     DWORD gdiObjects = 0;
-    DWORD userObjects = 0;
     DWORD windows = 0;
     bool operator==(const Counts&) const = default;
 };
 
 void PrintTo(const Counts& c, std::ostream* out) {
-    *out << "{handles " << c.handles << ", GDI " << c.gdiObjects << ", USER " << c.userObjects
-         << ", windows " << c.windows << "}";
+    *out << "{handles " << c.handles << ", GDI " << c.gdiObjects << ", windows " << c.windows << "}";
 }
 
 // The kernel's own list of open handles, for where GetProcessHandleCount answers 0
@@ -48,6 +46,32 @@ DWORD HandlesInSystemList() {
     return mine;
 }
 
+// The GDI objects this process owns, counted in the handle table that the system
+// maps into every process (GetGuiResources answers 0 under Wine). Its entries are
+// laid out as Wine lays them out for 32- and 64-bit processes alike.
+DWORD GdiObjectsInSharedTable() {
+    struct Entry {
+        UINT64 object;
+        USHORT ownerProcess;
+        USHORT ownerCount;
+        USHORT unique;
+        UCHAR type;
+        UCHAR flags;
+        UINT64 userPointer;
+    };
+    constexpr size_t kTableOffsetInPeb = sizeof(void*) == 8 ? 0xF8 : 0x94;
+    const auto* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    const auto* table = *reinterpret_cast<const Entry* const*>(peb + kTableOffsetInPeb);
+    if (table == nullptr) return 0;
+    // Which owner stands for this process: that of an object made just now.
+    const HBRUSH probe = CreateSolidBrush(RGB(1, 2, 3));
+    const USHORT me = table[LOWORD(reinterpret_cast<ULONG_PTR>(probe))].ownerProcess;
+    DeleteObject(probe);
+    DWORD mine = 0;
+    for (size_t i = 0; i < 0x10000; ++i) mine += table[i].type != 0 && table[i].ownerProcess == me;
+    return mine;
+}
+
 DWORD WindowsOfThisThread() {
     DWORD count = 0;
     auto countOne = [](HWND window, LPARAM parameter) -> BOOL {
@@ -64,9 +88,7 @@ Counts Measure() {
     Counts counts;
     GetProcessHandleCount(GetCurrentProcess(), &counts.handles);
     if (counts.handles == 0) counts.handles = HandlesInSystemList();
-    // Wine answers 0 for both; Windows gives real counts.
-    counts.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    counts.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    counts.gdiObjects = GdiObjectsInSharedTable();
     counts.windows = WindowsOfThisThread();
     return counts;
 }
@@ -89,6 +111,7 @@ TEST_F(ResourceTest, TwoHundredListingsAndClearsLeakNothing) {
     for (int i = 0; i < 5; ++i) FillAndClear();  // first-use allocations settle
     const Counts before = Measure();
     ASSERT_GT(before.handles, 0u) << "no way to count handles here";
+    ASSERT_GT(before.gdiObjects, 0u) << "no way to count GDI objects here";
     ASSERT_GE(before.windows, 4u) << "the window and its three controls";
 
     for (int i = 0; i < 200; ++i) FillAndClear();
@@ -102,6 +125,7 @@ TEST_F(ResourceTest, DpiChangesReplaceTheFontWithoutLeakingIt) {
     GetWindowRect(form_->hwnd(), &frame);
     SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&frame));
     const Counts before = Measure();
+    ASSERT_GT(before.gdiObjects, 0u) << "no way to count GDI objects here";
     for (int i = 0; i < 100; ++i) {
         const auto oldFont = reinterpret_cast<HGDIOBJ>(SendMessageW(Text1(), WM_GETFONT, 0, 0));
         const UINT dpi = i % 2 == 0 ? 144 : 120;

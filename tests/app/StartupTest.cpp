@@ -1,0 +1,67 @@
+// How the program starts: where it loads DLLs from, how its window first shows, and
+// where its single-instance mutex lives.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/DllSearch.h"
+#include "app/modPreventionDualBoot.h"
+#include "support/Process.h"
+#include "window/Form1.h"
+
+namespace {
+
+using namespace testing_support;
+
+DWORD g_searchFlags = 0;
+const wchar_t* g_dllDirectory = nullptr;
+
+BOOL WINAPI RecordFlags(DWORD flags) {
+    g_searchFlags = flags;
+    return TRUE;
+}
+
+BOOL WINAPI RecordDirectory(LPCWSTR path) {
+    g_dllDirectory = path;
+    return TRUE;
+}
+
+TEST(DllSearch, System32OnlyWhereWindowsOffersItElseNotTheCurrentFolder) {
+    EXPECT_NE(DllSearch::Available().setDefaultDllDirectories, nullptr) << "Wine has it";
+
+    g_searchFlags = 0;
+    g_dllDirectory = nullptr;
+    DllSearch::Api api{&RecordFlags, &RecordDirectory};
+    EXPECT_TRUE(DllSearch::Restrict(api));
+    EXPECT_EQ(g_searchFlags, static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32)) << "not the exe's folder";
+    EXPECT_EQ(g_dllDirectory, nullptr);
+
+    api.setDefaultDllDirectories = nullptr;  // Windows XP, Vista, 7 without the update
+    EXPECT_TRUE(DllSearch::Restrict(api));
+    ASSERT_NE(g_dllDirectory, nullptr);
+    EXPECT_EQ(std::wstring(g_dllDirectory), L"") << "an empty path takes the current folder out";
+}
+
+constexpr DWORD kPatience = 20000;
+
+TEST(FirstShow, RunMinimisedFromAShortcutStartsMinimised) {
+    ProgramCopy copy(SW_SHOWMINNOACTIVE);
+    const HWND window = WaitForWindow(copy.id(), Form1::kClassName, kPatience);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsIconic(window));
+
+    // The mutex is the session's own: a copy in another session is not refused.
+    const std::wstring local = modPreventionDualBoot::kMutexName;
+    ASSERT_TRUE(local.starts_with(L"Local\\"));
+    const HANDLE mine = OpenMutexW(SYNCHRONIZE, FALSE, local.c_str());
+    EXPECT_NE(mine, nullptr) << "a running copy holds the mutex";
+    const HANDLE global = OpenMutexW(SYNCHRONIZE, FALSE, (L"Global\\" + local.substr(6)).c_str());
+    EXPECT_EQ(global, nullptr) << "not in the namespace all sessions share";
+    for (HANDLE handle : {mine, global})
+        if (handle != nullptr) CloseHandle(handle);
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(copy.WaitForExit(kPatience));
+}
+
+}  // namespace
