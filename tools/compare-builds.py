@@ -26,9 +26,14 @@ def pe_regions(d):
     r += [(dirs + 8 * i, dirs + 8 * i + 8, f'data directory entry {n}')
           for i, n in enumerate(DIRECTORIES) if dirs + 8 * i + 8 <= opt + optsize]
     sects, table = [], opt + optsize
+    symtab, nsyms = u('<I', coff + 8), u('<I', coff + 12)
+    strtab = symtab + 18 * nsyms
     for i in range(nsec):
         s = table + 40 * i
         name = d[s:s + 8].rstrip(b'\0').decode('ascii', 'replace')
+        if name[:1] == '/' and name[1:].isdigit() and symtab:  # long name, e.g. .debug_info
+            at = strtab + int(name[1:])
+            name = d[at:d.index(b'\0', at)].decode('ascii', 'replace')
         vsize, va, rawsize, raw = struct.unpack_from('<4I', d, s + 8)
         sects.append((name, va, max(vsize, rawsize), raw, rawsize))
         r.append((s, s + 40, f'section table entry {name}'))
@@ -47,6 +52,8 @@ def pe_regions(d):
           (opt, opt + optsize, 'optional header'), (table, table + 40 * nsec, 'section table')]
     r += [(raw, raw + rawsize, f'section {name}') for name, _, _, raw, rawsize in sects]
     end = max([raw + rawsize for *_, raw, rawsize in sects] or [0])
+    if symtab:
+        r += [(symtab, strtab, 'COFF symbol table'), (strtab, len(d), 'COFF string table')]
     r += [(0, min([s[3] for s in sects if s[4]] or [end]), 'header padding'),
           (end, len(d), 'data after the last section (overlay, signature)')]
     return r

@@ -1,17 +1,27 @@
 #!/bin/sh
-# up:   creates (once) the test prefix, makes it headless and starts one persistent
+# up:   makes the test prefix ready (once), headless, and starts one persistent
 #       wineserver for the whole test run;
 # down: shuts that wineserver down.
-# Usage: prefix.sh up|down PREFIX WINE WINESERVER
+# Usage: prefix.sh up|down PREFIX
+# Every step has a time limit, and the prefix counts as ready only once all of them
+# have finished.
 set -eu
-action=$1 prefix=$2 wine=$3 wineserver=$4
+action=$1 prefix=$2
+eval "$(sh "$(dirname "$0")/../../tools/find-wine.sh")"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 unset DISPLAY WAYLAND_DISPLAY
 log="$prefix.log"
+ready="$prefix/.quillrake-ready"
+
+bounded() {
+  limit=$1
+  shift
+  timeout --kill-after=10 "$limit" "$@" >>"$log" 2>&1
+}
 
 stop_server() {
-  "$wineserver" -k >>"$log" 2>&1 || true
-  "$wineserver" -w >>"$log" 2>&1 || true
+  bounded 30 "$wineserver" -k || true
+  bounded 60 "$wineserver" -w || true
 }
 
 fail() {
@@ -20,26 +30,34 @@ fail() {
   exit 1
 }
 
+null_driver_set() { grep -q '^"Graphics"="null"' "$prefix/user.reg" 2>/dev/null; }
+
 case "$action" in
 down) stop_server; exit 0 ;;
 up) ;;
-*) echo "usage: $0 up|down PREFIX WINE WINESERVER" >&2; exit 2 ;;
+*) echo "usage: $0 up|down PREFIX" >&2; exit 2 ;;
 esac
 
 : >"$log"
 mkdir -p "$prefix"
 # A server left by an earlier, interrupted run would not be persistent.
 stop_server
-if [ ! -f "$prefix/system.reg" ]; then
+if [ ! -f "$ready" ]; then
   echo "creating Wine prefix $prefix"
-  "$wine" wineboot -i >>"$log" 2>&1 || fail "Wine could not create its prefix"
-  "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$log" 2>&1 ||
-    fail "Wine could not write its registry"
-  # The desktop and services started by wineboot still use the old graphics driver.
+  bounded 300 "$wine" wineboot -i || fail "Wine could not create its prefix in time"
   stop_server
 fi
+# Listing the tests starts Wine before this script does, and that makes a prefix with
+# the default driver. The desktop and services keep the driver they started with, so
+# Wine restarts after the change.
+if ! null_driver_set; then
+  bounded 120 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f ||
+    fail "Wine could not write its registry"
+  stop_server
+  null_driver_set || fail "the null graphics driver was not saved"
+fi
+touch "$ready"
 # Persistent until 'down': one server for every test program of this run.
-"$wineserver" -p >>"$log" 2>&1
-"$wine" reg query 'HKCU\Software\Wine\Drivers' /v Graphics >"$prefix.check" 2>>"$log" || true
-grep -q null "$prefix.check" || fail "Wine does not answer in $prefix"
+bounded 30 "$wineserver" -p || fail "wineserver did not start"
+bounded 120 "$wine" reg query 'HKCU\Software\Wine\Drivers' /v Graphics || fail "Wine does not answer in $prefix"
 echo "Wine is ready in $prefix"
