@@ -5,7 +5,9 @@
 #   ./dev.sh demo   the same against a throw-away prefix with four recent projects
 #   ./dev.sh bench  measure speed and footprint under Wine; writes build/bench-report.md
 #   ./dev.sh build  configure and build only
+#   ./dev.sh import FILE   import a UTF-8 .reg file into your own prefix
 set -eu
+caller_dir=$(pwd)
 cd "$(dirname "$0")"
 build_dir=${QUILLRAKE_BUILD_DIR:-build}
 
@@ -40,14 +42,18 @@ setup_build() {
   need_japanese_locale
 }
 
-# Builds the targets named, or everything.
+# Builds the targets named, or everything; one build at a time in a build tree.
 build() {
+  mkdir -p "$build_dir"
+  exec 9>"$build_dir/.build.lock"
+  flock 9
   cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
   if [ $# -gt 0 ]; then
     cmake --build "$build_dir" -j "$(nproc)" --target "$@"
   else
     cmake --build "$build_dir" -j "$(nproc)"
   fi
+  flock -u 9
 }
 
 command=${1:-test}
@@ -67,9 +73,14 @@ bench)
 run|demo)
   setup_build
   need_packages xvfb xauth x11-utils xdotool imagemagick fonts-wine fonts-ipafont-gothic
-  build quillrake
+  build quillrake quillrake_locate
   exec sh tools/run-gui.sh "$command" "$build_dir" ;;
+import)
+  [ $# -eq 2 ] || { echo "usage: $0 import FILE.reg" >&2; exit 2; }
+  setup_build
+  mkdir -p "$build_dir"
+  exec sh tools/run-gui.sh import "$build_dir" "$(cd "$caller_dir" && realpath "$2")" ;;
 *)
-  sed -n '2,7p' "$0" >&2
+  sed -n '2,8p' "$0" >&2
   exit 2 ;;
 esac

@@ -5,12 +5,11 @@ set -eu
 build=$(cd "$1" && pwd)
 report=${2:-$build/bench-report.md}
 root=$(cd "$(dirname "$0")/.." && pwd)
-wine=$(command -v /usr/lib/wine/wine64 || command -v wine64)
-wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
+eval "$(sh "$root/tools/find-wine.sh")"
 prefix="$build/bench-prefix"
 
-sh "$root/tests/wine/prefix.sh" up "$prefix" "$wine" "$wineserver"
-trap 'sh "$root/tests/wine/prefix.sh" down "$prefix" "$wine" "$wineserver"' EXIT
+sh "$root/tests/wine/prefix.sh" up "$prefix"
+trap 'sh "$root/tests/wine/prefix.sh" down "$prefix"' EXIT
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' LC_ALL=ja_JP.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 out=$(mktemp)

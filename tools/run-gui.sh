@@ -2,43 +2,68 @@
 # Starts Quillrake under Wine with a Japanese locale.
 #   run-gui.sh run  BUILD_DIR   against your own prefix ($WINEPREFIX, else ~/.wine)
 #   run-gui.sh demo BUILD_DIR   against a throw-away prefix with four recent projects
+#   run-gui.sh import BUILD_DIR FILE   imports a UTF-8 .reg file into your own prefix
 # Without a display it runs under Xvfb, saves a screenshot, prints its path and closes;
-# the demo then also clears the list and saves a second screenshot.
+# the demo then also clicks レジストリクリア and saves a second screenshot.
 set -eu
 mode=$1 build_dir=$(cd "$2" && pwd)
 tools=$(cd "$(dirname "$0")" && pwd)
-wine=$(command -v /usr/lib/wine/wine64 || command -v wine64 || command -v wine)
-wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
-
-if [ "$mode" = demo ]; then
-  export WINEPREFIX="$build_dir/demo-prefix"
-  rm -rf "$WINEPREFIX"
-else
-  export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}"
-fi
+eval "$(sh "$tools/find-wine.sh")"
 export LC_ALL=ja_JP.UTF-8 WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES='mscoree,mshtml='
-log="$build_dir/run-gui.log"
-: >"$log"
+log=$(mktemp "$build_dir/run-gui.XXXXXX.log")
 
 xvfb_pid=""
-if [ -z "${DISPLAY:-}" ]; then
-  display=:97
-  Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >>"$log" 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY="$display"
-  sleep 1
-fi
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; true; }
-trap cleanup EXIT
+cleanup() {
+  status=$?
+  # Wine ends first, while its display still exists; each step bounded.
+  if [ -n "$xvfb_pid" ]; then timeout 20 "$wine" taskkill /im quillrake.exe >>"$log" 2>&1 || true; fi
+  if [ "$mode" = demo ]; then
+    timeout 30 "$wineserver" -k >>"$log" 2>&1 || true
+    timeout 60 "$wineserver" -w >>"$log" 2>&1 || true
+    # Wine keeps a socket folder per prefix; the prefix goes, and so does its folder.
+    server="server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
+    for folder in "${TMPDIR:-/tmp}/.wine-$(id -u)/$server" "${TMPDIR:-/tmp}"/wine-*/"$server"; do
+      [ -d "$folder" ] || continue
+      rm -rf "$folder"
+      rmdir "$(dirname "$folder")" 2>/dev/null || true
+    done
+    rm -rf "$WINEPREFIX"
+  elif [ -n "$xvfb_pid" ]; then
+    # Your own prefix: its other programs are left alone, Wine ends when they do.
+    timeout 60 "$wineserver" -w >>"$log" 2>&1 || true
+  fi
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  if [ $status -ne 0 ]; then cat "$log" >&2; fi
+  rm -f "$log"
+  exit $status
+}
+trap cleanup EXIT INT TERM
 
 # Wine reads .reg files as UTF-16 with a byte-order mark when they are not ANSI.
 import_reg() {
-  utf16="$build_dir/$(basename "$1").utf16"
+  utf16=$(mktemp "$build_dir/import.XXXXXX.reg")
   { printf '\377\376'; iconv -f UTF-8 -t UTF-16LE "$1"; } >"$utf16"
-  "$wine" reg import "$utf16" >>"$log" 2>&1
+  timeout 120 "$wine" reg import "$utf16" >>"$log" 2>&1 || { cat "$log" >&2; rm -f "$utf16"; exit 1; }
+  rm -f "$utf16"
 }
 
-[ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot -i >>"$log" 2>&1
+if [ "$mode" = demo ]; then
+  WINEPREFIX=$(mktemp -d "$build_dir/demo-prefix.XXXXXX")
+  export WINEPREFIX
+else
+  export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}"
+fi
+if [ "$mode" = import ]; then
+  import_reg "$3"
+  echo "imported $3 into $WINEPREFIX"
+  exit 0
+fi
+
+[ -f "$WINEPREFIX/system.reg" ] || timeout 300 "$wine" wineboot -i >>"$log" 2>&1
+if [ "$mode" = run ]; then
+  echo "Quillrake maps Japanese UI fonts to IPA Gothic and copies Wine's Marlett and Tahoma"
+  echo "into $WINEPREFIX (nothing else there is changed)."
+fi
 import_reg "$tools/japanese-fonts.reg"
 # Wine's own Marlett draws the caption buttons; this Wine build does not find it alone.
 for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
@@ -48,29 +73,60 @@ for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
 done
 if [ "$mode" = demo ]; then import_reg "$tools/demo-recent-files.reg"; fi
 
-if [ -z "$xvfb_pid" ]; then
+if [ -n "${DISPLAY:-}" ]; then
   echo "starting Quillrake in $WINEPREFIX"
-  exec "$wine" "$build_dir/bin/quillrake.exe" >>"$log" 2>&1
+  "$wine" "$build_dir/bin/quillrake.exe" >>"$log" 2>&1
+  exit 0
 fi
 
+# The prefix's DPI sets how big the window is; the screen is made to fit it.
+logpixels() {
+  timeout 60 "$wine" reg query "$1" /v LogPixels 2>/dev/null |
+    sed -n 's/.*REG_DWORD[[:space:]]*0x\([0-9a-fA-F]*\).*/\1/p' | tr -d '\r'
+}
+dpi=$(logpixels 'HKCU\Control Panel\Desktop')
+[ -n "$dpi" ] || dpi=$(logpixels 'HKCC\Software\Fonts')
+dpi=$((0x${dpi:-60}))
+width=$((400 * dpi / 96)) height=$((340 * dpi / 96))
+
+# A free display: Xvfb picks it and says which.
+displayfd=$(mktemp "$build_dir/display.XXXXXX")
+Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -nolisten tcp 3>"$displayfd" >>"$log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$displayfd" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$displayfd")"
+rm -f "$displayfd"
+[ "$DISPLAY" != ":" ] || { cat "$log" >&2; echo "error: Xvfb did not start" >&2; exit 1; }
+
+xvfb_alive() { kill -0 "$xvfb_pid" 2>/dev/null || { echo "error: Xvfb has ended" >&2; exit 1; }; }
+
 # A Wine desktop draws the window frame that no window manager draws under Xvfb.
-"$wine" explorer /desktop=Quillrake,400x340 "$build_dir/bin/quillrake.exe" >>"$log" 2>&1 &
-for _ in $(seq 1 100); do
+"$wine" explorer "/desktop=Quillrake,${width}x${height}" "$build_dir/bin/quillrake.exe" >>"$log" 2>&1 &
+for _ in $(seq 1 300); do
   xwininfo -root -tree 2>/dev/null | grep -q '"Quillrake": ("quillrake.exe"' && break
+  xvfb_alive
   sleep 0.2
 done
+# The locator must run on the same Wine desktop to see the window, once it exists.
+centre=$(timeout 90 "$wine" explorer "/desktop=Quillrake,${width}x${height}" \
+  "$build_dir/bin/quillrake_locate.exe" 2>>"$log") ||
+  { xvfb_alive; cat "$log" >&2; echo "error: no Quillrake window" >&2; exit 1; }
 sleep 1  # let it paint
+
+screenshot() {
+  xvfb_alive
+  tmp=$(mktemp "$build_dir/shot.XXXXXX.png")
+  import -display "$DISPLAY" -window root "$tmp"
+  mv "$tmp" "$1"
+}
 shot="$build_dir/quillrake-$mode.png"
-import -window root -crop 400x340+0+0 +repage "$shot"
+screenshot "$shot"
 echo "screenshot: $shot"
 if [ "$mode" = demo ]; then
-  # Click レジストリクリア: the window sits at the desktop's top left corner, so the
-  # button's centre is its 96-DPI client position plus the frame.
-  xdotool mousemove 152 268 click 1
+  # shellcheck disable=SC2086
+  xdotool mousemove $centre click 1
   sleep 1
   shot="$build_dir/quillrake-demo-cleared.png"
-  import -window root -crop 400x340+0+0 +repage "$shot"
+  screenshot "$shot"
   echo "screenshot after clearing: $shot"
 fi
-"$wine" taskkill /im quillrake.exe >>"$log" 2>&1 || true
-if [ "$mode" = demo ]; then "$wineserver" -k >>"$log" 2>&1; fi
