@@ -56,6 +56,8 @@ def main():
 
     readme = data.get('readme.txt')
     if readme is not None:
+        check(not readme.startswith(b'\xef\xbb\xbf'), 'readme.txt has no BOM',
+              'readme.txt starts with a UTF-8 BOM')
         try:
             text = readme.decode('cp932')
         except UnicodeDecodeError as e:
@@ -66,7 +68,6 @@ def main():
             bare = re.search(r'\r(?!\n)|(?<!\r)\n', text)
             check(bare is None and text.endswith('\r\n'), 'readme.txt uses CR LF line ends',
                   'readme.txt has a bare CR or LF, or no final CR LF')
-            check(not text.startswith('\ufeff'), 'readme.txt has no BOM', 'readme.txt starts with a BOM')
             missing = [w for w in README_WORDS if w not in text]
             check(not missing, 'readme.txt mentions ' + ', '.join(README_WORDS),
                   'readme.txt does not mention ' + ', '.join(missing))

@@ -2,7 +2,7 @@
 """Compares the same files from two build trees to show whether the build is
 reproducible. A difference is named by where it falls (PE header field, section,
 debug data, zip entry), so it points at what to pin instead of just "differs"."""
-import hashlib, os, struct, sys, zipfile
+import bisect, hashlib, os, struct, sys, zipfile
 
 COFF_FIELDS = [(0, 2, 'Machine'), (2, 2, 'NumberOfSections'), (4, 4, 'TimeDateStamp'),
                (8, 4, 'PointerToSymbolTable'), (12, 4, 'NumberOfSymbols'),
@@ -59,26 +59,31 @@ def pe_regions(d):
     return r
 
 
-def zip_regions(path):
+def zip_regions(path, d):
     with zipfile.ZipFile(path) as z:
         infos = sorted(z.infolist(), key=lambda i: i.header_offset)
         cd = z.start_dir
-    bounds = [i.header_offset for i in infos] + [cd]
-    return ([(cd, 1 << 62, 'central directory / end record')] +
-            [(a, b, f'zip entry {i.filename}') for i, a, b in zip(infos, bounds, bounds[1:])])
+    r = [(cd, 1 << 62, 'central directory / end record')]
+    for i, end in zip(infos, [i.header_offset for i in infos[1:]] + [cd]):
+        at = i.header_offset
+        head = at + 30 + sum(struct.unpack_from('<2H', d, at + 26))  # name and extra lengths
+        r += [(at, head, f'local header of {i.filename}'), (head, end, f'data of {i.filename}')]
+    return r
 
 
-def where(path, data, off):
+def regions(path, data):
     try:
         if data[:2] == b'MZ':
-            regions = pe_regions(data)
-        elif data[:4] == b'PK\3\4':
-            regions = zip_regions(path)
-        else:
-            return ''
-    except (struct.error, zipfile.BadZipFile, IndexError):
-        return ' (headers unreadable)'
-    return next((f' ({label})' for a, b, label in regions if a <= off < b), '')
+            return pe_regions(data)
+        if data[:4] == b'PK\3\4':
+            return zip_regions(path, data)
+    except (struct.error, zipfile.BadZipFile, IndexError, ValueError):
+        return [(0, 1 << 62, 'headers unreadable')]
+    return []
+
+
+def label(regs, off):
+    return next((name for a, b, name in regs if a <= off < b), None)
 
 
 def main():
@@ -97,10 +102,21 @@ def main():
             print(f'identical: {rel} ({hashlib.sha256(a).hexdigest()})')
             continue
         failed = True
-        n = sum(x != y for x, y in zip(a, b)) + abs(len(a) - len(b))
-        first = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+        diffs = [i for i, (x, y) in enumerate(zip(a, b)) if x != y]
+        first = diffs[0] if diffs else min(len(a), len(b))
+        n = len(diffs) + abs(len(a) - len(b))
         sizes = f', sizes {len(a)} and {len(b)}' if len(a) != len(b) else ''
-        print(f'{rel}: {n} bytes differ, first at {first:#x}{where(pa, a, first)}{sizes}')
+        regs = regions(pa, a)
+        # Name every place that differs, not only the first: pinning one rarely suffices.
+        at = label(regs, first)
+        cuts = sorted({x for a, b, _ in regs for x in (a, b)})
+        hit = [lo for lo, hi in zip(cuts, cuts[1:]) if bisect.bisect_left(diffs, lo) < len(diffs)
+               and diffs[bisect.bisect_left(diffs, lo)] < hi]
+        others = [p for p in dict.fromkeys(label(regs, lo) for lo in hit) if p and p != at]
+        count = f'{n} bytes differ' if n != 1 else '1 byte differs'
+        print(f'{rel}: {count}, first at {first:#x}' + (f' ({at})' if at else '') + sizes)
+        if others:
+            print('  also differs in: ' + ', '.join(others))
     sys.exit(1 if failed else 0)
 
 

@@ -15,7 +15,7 @@ def pe_machine(data):
     if data[:2] != b'MZ' or len(data) < 0x40:
         return None
     pe = struct.unpack_from('<I', data, 0x3C)[0]
-    if data[pe:pe + 4] != b'PE\0\0':
+    if len(data) < pe + 6 or data[pe:pe + 4] != b'PE\0\0':
         return None
     return struct.unpack_from('<H', data, pe + 4)[0]
 
