@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "resources/Texts.h"
-#include "window/UniqueHandles.h"
+#include "handles/UniqueHandles.h"
 
 namespace modPreventionDualBoot {
 

@@ -182,7 +182,7 @@ HWND ListedWindow(DWORD processId, LRESULT items) {
 
 void SeedRecentFiles() {
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, kRecentFilesPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, Module1::RecentFilesPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     const wchar_t* paths[] = {L"C:\\プロジェクト\\売上集計\\売上集計.vbp", L"C:\\Projects\\Inventory\\Inventory.vbp",
                               L"D:\\業務\\顧客管理\\顧客管理.vbp", L"C:\\Projects\\Calc\\Calc.vbp"};
     for (int i = 0; i < 4; ++i) {
@@ -196,7 +196,7 @@ void SeedRecentFiles() {
 void Startup() {
     SeedRecentFiles();
     const std::wstring program = L"\"" + BesideMe(L"quillrake.exe") + L"\"";
-    const std::wstring query = L"reg.exe query \"HKEY_CURRENT_USER\\" + std::wstring(kRecentFilesPath) + L"\"";
+    const std::wstring query = L"reg.exe query \"HKEY_CURRENT_USER\\" + Module1::RecentFilesPath() + L"\"";
     std::vector<double> ours, reg;
     constexpr int kWarmUps = 2;  // the first starts fill the file cache for both
     // A process that has ended may still be unmapping under Wine: let it finish before

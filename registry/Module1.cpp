@@ -34,8 +34,8 @@ struct ValueHeader {
 
 LSTATUS Probe(HKEY key, DWORD index, ValueHeader& header) {
     header = ValueHeader{};
-    DWORD nameChars = kNameBufferBytes;
-    return Registry().EnumValue(key, index, header.name.data(), &nameChars, nullptr, &header.type,
+    DWORD nameBytes = kNameBufferBytes;  // the narrow function counts bytes as characters
+    return Registry().EnumValue(key, index, header.name.data(), &nameBytes, nullptr, &header.type,
                                 nullptr, &header.dataBytes);
 }
 
@@ -70,10 +70,10 @@ std::wstring ReadLine(HKEY key, DWORD index, ValueHeader header) {
         ValueHeader fetched;
         // The full name buffer again: the count the probe left behind excludes the
         // terminator and would make this call fail with ERROR_MORE_DATA.
-        DWORD nameChars = kNameBufferBytes;
+        DWORD nameBytes = kNameBufferBytes;
         DWORD dataBytes = static_cast<DWORD>(data.size());
         const LSTATUS status = Registry().EnumValue(
-            key, index, fetched.name.data(), &nameChars, nullptr, &fetched.type,
+            key, index, fetched.name.data(), &nameBytes, nullptr, &fetched.type,
             reinterpret_cast<BYTE*>(data.data()), &dataBytes);
 
         const bool sameValue = fetched.name == header.name && fetched.type == header.type;
@@ -102,14 +102,16 @@ std::int32_t ReadRegistryValues(HKEY root, const std::wstring& path) {
     if (Registry().OpenKey(root, ToAnsi(path).c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
         return -1;
 
-    DWORD count = 0;
+    // Built aside and handed over whole: a listing that fails halfway leaves the last
+    // one as it was.
+    std::vector<std::wstring> lines;
     // Any failed probe ends the listing: the end of the values and errors alike.
-    for (ValueHeader header; Probe(key.get(), count, header) == ERROR_SUCCESS; ++count) {
-        RegistryValueLines.resize(count + 1);
-        RegistryValueLines[count] = ReadLine(key.get(), count, header);
-    }
+    for (ValueHeader header; Probe(key.get(), static_cast<DWORD>(lines.size()), header) == ERROR_SUCCESS;)
+        lines.push_back(ReadLine(key.get(), static_cast<DWORD>(lines.size()), header));
     key.Close();  // Status ignored: everything was read already.
-    return static_cast<std::int32_t>(count) - 1;
+    if (lines.empty()) return -1;
+    RegistryValueLines = std::move(lines);
+    return static_cast<std::int32_t>(RegistryValueLines.size()) - 1;
 }
 
 bool DeleteRegistryKey(HKEY root, const std::wstring& parentPath, const std::wstring& subkeyName) {

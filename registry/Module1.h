@@ -9,6 +9,14 @@
 
 namespace Module1 {
 
+// Where the development environment keeps its list of recent projects, below
+// HKEY_CURRENT_USER: the key kRecentFilesName inside kRecentFilesParent.
+inline constexpr wchar_t kRecentFilesParent[] = L"Software\\Microsoft\\Visual Basic\\5.0";
+inline constexpr wchar_t kRecentFilesName[] = L"RecentFiles";
+inline std::wstring RecentFilesPath() {
+    return std::wstring(kRecentFilesParent) + L"\\" + kRecentFilesName;
+}
+
 // One display line per value ("name = data"), written by ReadRegistryValues.
 // Holds exactly the lines of the last listing that found values.
 extern std::vector<std::wstring> RegistryValueLines;

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws quillrake.ico: a 32x32, 16-colour icon of a recent-files page being raked clear.
+"""Draws quillrake.ico: a 16-colour icon of a recent-files page being raked clear, at
+16x16 (title bar, small lists), 32x32 and 48x48 (taskbar, Explorer).
 
 Run it again after changing the drawing: python3 resources/make_icon.py
 """
@@ -14,15 +15,21 @@ PALETTE = [
     (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
 ]
 BLACK, DARK_YELLOW, GREY, SILVER, NAVY, WHITE, YELLOW, RED = 0, 3, 8, 7, 4, 15, 11, 9
-SIZE = 32
+SIZES = (16, 32, 48)
+DESIGN = 32  # the drawing below is in 32x32 units
 
 
-def draw():
-    pixels = [[None] * SIZE for _ in range(SIZE)]  # None is transparent
+def draw(size):
+    pixels = [[None] * size for _ in range(size)]  # None is transparent
 
     def put(x, y, colour):
-        if 0 <= x < SIZE and 0 <= y < SIZE:
-            pixels[y][x] = colour
+        """Fills design unit (x, y): a block of pixels, at least one, at this size."""
+        x0, y0 = x * size // DESIGN, y * size // DESIGN
+        x1 = max(x0 + 1, (x + 1) * size // DESIGN)
+        y1 = max(y0 + 1, (y + 1) * size // DESIGN)
+        for py in range(max(y0, 0), min(y1, size)):
+            for px in range(max(x0, 0), min(x1, size)):
+                pixels[py][px] = colour
 
     # The page: white with a grey outline, a folded corner and list lines.
     for y in range(2, 28):
@@ -60,22 +67,38 @@ def draw():
     return pixels
 
 
-def encode(pixels):
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 4, 0, 0, 0, 0, 16, 0)
+def row_bytes(bits):
+    """A bitmap row, padded to whole 32-bit words as DIBs are."""
+    data = int(bits, 2).to_bytes(len(bits) // 8, "big")
+    return data + b"\0" * (-len(data) % 4)
+
+
+def encode_image(pixels):
+    size = len(pixels)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
     palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
     colours, mask = b"", b""
     for row in reversed(pixels):  # bottom-up
         nibbles = [0 if p is None else p for p in row]
-        colours += bytes((nibbles[i] << 4) | nibbles[i + 1] for i in range(0, SIZE, 2))
-        bits = "".join("1" if p is None else "0" for p in row)
-        mask += int(bits, 2).to_bytes(SIZE // 8, "big")
-    image = header + palette + colours + mask
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 16, 0, 1, 4, len(image), 6 + 16)
-    return directory + entry + image
+        line = bytes((nibbles[i] << 4) | nibbles[i + 1] for i in range(0, size, 2))
+        colours += line + b"\0" * (-len(line) % 4)
+        mask += row_bytes("".join("1" if p is None else "0" for p in row))
+    return header + palette + colours + mask
+
+
+def encode(images):
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    entries, data = b"", b""
+    for pixels, image in images:
+        size = len(pixels)
+        entries += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(image), offset + len(data))
+        data += image
+    return directory + entries + data
 
 
 if __name__ == "__main__":
     out = pathlib.Path(__file__).with_name("quillrake.ico")
-    out.write_bytes(encode(draw()))
+    images = [(pixels, encode_image(pixels)) for pixels in (draw(size) for size in SIZES)]
+    out.write_bytes(encode(images))
     print(f"wrote {out}")

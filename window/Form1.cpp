@@ -16,7 +16,7 @@ constexpr DWORD kWindowExStyle = 0;
 constexpr SIZE kClientSize = {311, 269};  // at 96 DPI
 
 // The three controls, top to bottom; positions in pixels at 96 DPI.
-struct ControlSpec {
+struct ControlLayout {
     int id;
     const wchar_t* className;
     const wchar_t* text;
@@ -25,7 +25,7 @@ struct ControlSpec {
     RECT bounds;  // left, top, right, bottom
 };
 
-constexpr ControlSpec kControls[] = {
+constexpr ControlLayout kControls[] = {
     {IDC_TEXT1, L"EDIT", Texts::kLogPlaceholder,
      ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, WS_EX_CLIENTEDGE,
      {8, 8, 8 + 297, 8 + 65}},
@@ -85,7 +85,7 @@ bool Form1::Create() {
 }
 
 bool Form1::CreateControls() {
-    for (const ControlSpec& item : kControls) {
+    for (const ControlLayout& item : kControls) {
         const HWND control = CreateWindowExW(
             item.exStyle, item.className, item.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | item.style,
             0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), instance_,
@@ -107,7 +107,7 @@ void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
     // Keep the old font alive until no control uses it any more.
     if (font) std::swap(font, font_);
 
-    for (const ControlSpec& item : kControls) {
+    for (const ControlLayout& item : kControls) {
         const RECT& r = item.bounds;
         const HWND control = Control(item.id);
         SetWindowPos(control, nullptr, Scale(r.left, dpi), Scale(r.top, dpi),
@@ -166,9 +166,9 @@ LRESULT CALLBACK Form1::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     try {
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
-        // Nothing may unwind into the system's code; out of memory while listing a huge
-        // key is the one real case, and the window stays usable after it.
-        return 0;
+        // Nothing may unwind into the system's code. A window whose controls could not
+        // be made is not created; any other message simply ends where it failed.
+        return message == WM_CREATE ? -1 : 0;
     }
 }
 
@@ -211,7 +211,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Form1::Command1_Click() {
     const bool deleted =
-        Module1::DeleteRegistryKey(HKEY_CURRENT_USER, kRecentFilesParent, kRecentFilesName);
+        Module1::DeleteRegistryKey(HKEY_CURRENT_USER, Module1::kRecentFilesParent, Module1::kRecentFilesName);
     AppendLog(deleted ? Texts::kDeleteSucceeded : Texts::kDeleteFailed);
     ShowRecentFiles();
 }
@@ -220,7 +220,7 @@ void Form1::ShowRecentFiles() {
     const HWND list1 = Control(IDC_LIST1);
     const HWND command1 = Control(IDC_COMMAND1);
 
-    const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, kRecentFilesPath);
+    const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, Module1::RecentFilesPath());
     const size_t count = last == -1 ? 0 : static_cast<size_t>(last) + 1;
     LineList::Fill(list1, font_.get(), Module1::RegistryValueLines, count);
     if (count == 0) {

@@ -4,12 +4,7 @@
 
 #include <string>
 
-#include "window/UniqueHandles.h"
-
-// Where the development environment keeps its list of recent projects.
-inline constexpr wchar_t kRecentFilesParent[] = L"Software\\Microsoft\\Visual Basic\\5.0";
-inline constexpr wchar_t kRecentFilesName[] = L"RecentFiles";
-inline constexpr wchar_t kRecentFilesPath[] = L"Software\\Microsoft\\Visual Basic\\5.0\\RecentFiles";
+#include "handles/UniqueHandles.h"
 
 // The program's only window: an activity log (Text1), the recent-files list (List1)
 // and the clear button (Command1).

@@ -4,22 +4,40 @@
 
 #include <algorithm>
 
-#include "window/UniqueHandles.h"
+#include "handles/UniqueHandles.h"
 
 namespace LineList {
+
+namespace {
+
+// Switches a window's drawing off for its own lifetime, and back on with a repaint
+// however the scope ends.
+class DrawingOff {
+public:
+    explicit DrawingOff(HWND window) : window_(window) { SetWindowRedraw(window_, FALSE); }
+    DrawingOff(const DrawingOff&) = delete;
+    DrawingOff& operator=(const DrawingOff&) = delete;
+    ~DrawingOff() {
+        SetWindowRedraw(window_, TRUE);
+        InvalidateRect(window_, nullptr, TRUE);
+    }
+
+private:
+    HWND window_;
+};
+
+}  // namespace
 
 void Fill(HWND list, HFONT font, const std::vector<std::wstring>& lines, size_t count) {
     size_t textBytes = 0;
     for (size_t i = 0; i < count; ++i) textBytes += (lines[i].size() + 1) * sizeof(wchar_t);
-    // Emptied and filled unseen: the list shows either the old lines or all new ones.
-    SetWindowRedraw(list, FALSE);
+    // Emptied and filled unseen, then painted once.
+    const DrawingOff unseen(list);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     SendMessageW(list, LB_INITSTORAGE, count, textBytes);
     for (size_t i = 0; i < count; ++i)
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lines[i].c_str()));
     FitExtent(list, font);
-    SetWindowRedraw(list, TRUE);
-    InvalidateRect(list, nullptr, TRUE);
 }
 
 void FitExtent(HWND list, HFONT font) {

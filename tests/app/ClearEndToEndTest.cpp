@@ -72,7 +72,7 @@ struct VisualBasicTree {
 
 TEST(ClearEndToEnd, OnlyTheRecentFilesKeyDisappears) {
     const VisualBasicTree tree;
-    const HKEY parent = CreateKey(HKEY_CURRENT_USER, kRecentFilesParent);
+    const HKEY parent = CreateKey(HKEY_CURRENT_USER, kVb5Key);
     SetString(parent, L"kept", L"a value of 5.0 itself");
     const HKEY other = CreateKey(parent, L"Other");
     SetDword(other, L"sibling", 42);
@@ -86,7 +86,7 @@ TEST(ClearEndToEnd, OnlyTheRecentFilesKeyDisappears) {
     GetTempPathW(MAX_PATH, temp);
     const auto before = ExportCurrentUser(std::wstring(temp) + L"quillrake-before.reg");
     const std::wstring recentSection =
-        L"[HKEY_CURRENT_USER\\" + std::wstring(kRecentFilesPath) + L"]";
+        L"[HKEY_CURRENT_USER\\" + std::wstring(kRecentFilesKey) + L"]";
     ASSERT_EQ(before.count(recentSection), 1u);
 
     ProgramCopy program;
@@ -116,7 +116,7 @@ TEST(ClearEndToEnd, OnlyTheRecentFilesKeyDisappears) {
     expected.erase(recentSection);
     const auto after = ExportCurrentUser(std::wstring(temp) + L"quillrake-after.reg");
     EXPECT_EQ(Differences(expected, after), std::vector<std::wstring>{});
-    EXPECT_EQ(after.count(L"[HKEY_CURRENT_USER\\" + std::wstring(kRecentFilesParent) + L"\\Other]"), 1u);
+    EXPECT_EQ(after.count(L"[HKEY_CURRENT_USER\\" + std::wstring(kVb5Key) + L"\\Other]"), 1u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Listing a key's values as "name = data" lines, against the real registry.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,21 @@ TEST_F(ListingTest, DataThatCannotBeReadIsNotMadeUp) {
 
     ASSERT_EQ(List(), 1);
     EXPECT_EQ(RegistryValueLines, (std::vector<std::wstring>{L"d = ", L"s = "}));
+}
+
+LSTATUS WINAPI OutOfMemoryAtTheThirdValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameChars,
+                                          LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataBytes) {
+    if (index == 2) throw std::bad_alloc();
+    return RegEnumValueA(key, index, name, nameChars, reserved, type, data, dataBytes);
+}
+
+TEST_F(ListingTest, ListingThatFailsHalfwayLeavesTheLastOneWhole) {
+    testing_support::RegistryApiRestorer restore;
+    for (const wchar_t* name : {L"1", L"2", L"3"}) testing_support::SetString(Listed(), name, L"x");
+    Module1::Registry().EnumValue = &OutOfMemoryAtTheThirdValue;
+
+    EXPECT_THROW(List(), std::bad_alloc);
+    EXPECT_EQ(RegistryValueLines, std::vector<std::wstring>{L"left from before"});
 }
 
 // ---- Japanese names and data in code page 932 -------------------------------

@@ -17,7 +17,7 @@ RedirectedCurrentUser::~RedirectedCurrentUser() {
 }
 
 HKEY RedirectedCurrentUser::RecentFiles() {
-    if (recentFiles_ == nullptr) recentFiles_ = CreateKey(scratch_.get(), kRecentFilesPath);
+    if (recentFiles_ == nullptr) recentFiles_ = CreateKey(scratch_.get(), kRecentFilesKey);
     return recentFiles_;
 }
 

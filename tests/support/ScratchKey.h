@@ -13,6 +13,11 @@ namespace testing_support {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Where the development environment keeps its recent projects, below HKEY_CURRENT_USER;
+// written here on their own so that a wrong location in the program fails the tests.
+inline constexpr wchar_t kVb5Key[] = L"Software\\Microsoft\\Visual Basic\\5.0";
+inline constexpr wchar_t kRecentFilesKey[] = L"Software\\Microsoft\\Visual Basic\\5.0\\RecentFiles";
+
 // A fresh, empty key below HKCU\Software\QuillrakeTests, deleted with everything
 // in it when the holder goes away. Each test gets its own registry tree.
 class ScratchKey {

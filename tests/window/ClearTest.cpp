@@ -41,8 +41,8 @@ TEST_F(ClearTest, ClickDeletesTheKeyLogsBothLinesAndDisablesTheButton) {
     ExpectStamped(added[1], L"キーを発見できず");
     EXPECT_TRUE(ListItems(List1()).empty());
     EXPECT_FALSE(IsWindowEnabled(Command1()));
-    EXPECT_FALSE(KeyExists(currentUser_.root(), kRecentFilesPath));
-    EXPECT_TRUE(KeyExists(currentUser_.root(), kRecentFilesParent)) << "only the one subkey goes";
+    EXPECT_FALSE(KeyExists(currentUser_.root(), kRecentFilesKey));
+    EXPECT_TRUE(KeyExists(currentUser_.root(), kVb5Key)) << "only the one subkey goes";
 }
 
 TEST_F(ClearTest, RefusedDeletionLogsFailureAndKeepsTheList) {
@@ -89,7 +89,7 @@ TEST_F(ClearTest, DisabledButtonDeletesNothing) {
     Click();
 
     EXPECT_EQ(Log(), log);
-    EXPECT_TRUE(KeyExists(currentUser_.root(), kRecentFilesPath));
+    EXPECT_TRUE(KeyExists(currentUser_.root(), kRecentFilesKey));
 }
 
 TEST_F(ClearTest, ButtonLosesTheFocusToTheListWhenItIsDisabled) {

@@ -110,7 +110,7 @@ TEST_F(Form1Test, TabCyclesThroughTheControlsAndEnterOnTheButtonClears) {
     Show();
     ASSERT_EQ(GetFocus(), List1()) << "the keyboard starts on the list";
     PressKey(VK_RETURN);
-    EXPECT_TRUE(KeyExists(currentUser_.root(), kRecentFilesPath)) << "Enter in the list clears nothing";
+    EXPECT_TRUE(KeyExists(currentUser_.root(), kRecentFilesKey)) << "Enter in the list clears nothing";
 
     const HWND forward[] = {Command1(), Text1(), List1(), Command1()};
     for (HWND next : forward) {
@@ -124,7 +124,7 @@ TEST_F(Form1Test, TabCyclesThroughTheControlsAndEnterOnTheButtonClears) {
     }
 
     PressKey(VK_RETURN);
-    EXPECT_FALSE(KeyExists(currentUser_.root(), kRecentFilesPath)) << "Enter on the button clears";
+    EXPECT_FALSE(KeyExists(currentUser_.root(), kRecentFilesKey)) << "Enter on the button clears";
     ASSERT_EQ(GetFocus(), List1());
     PressKey(VK_TAB);
     EXPECT_EQ(GetFocus(), Text1()) << "the disabled button is skipped";
@@ -157,7 +157,11 @@ bool ListDrawsItself(HWND list) {
     RECT client;
     GetClientRect(list, &client);
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     const HDC dc = CreateCompatibleDC(nullptr);
     const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -335,16 +339,24 @@ TEST(VersionRecord, NamesQuillrakeVersionOneInJapanese) {
     EXPECT_EQ(static_cast<const WORD*>(translation)[1], 1200);
 }
 
-// What Windows reads from the manifest that ships inside quillrake.exe.
-TEST(Manifest, AsksForNoElevationVisualStylesAndEveryDpiAwareness) {
+// The bytes of one resource of quillrake.exe; empty when it has none.
+std::string ProgramResource(LPCWSTR type, int id) {
     const HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr,
                                            LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(program, nullptr);
-    const HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), RT_MANIFEST);
-    ASSERT_NE(found, nullptr) << "no manifest with the id Windows reads at start";
-    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(program, found)));
-    const std::string manifest(bytes, SizeofResource(program, found));
+    if (program == nullptr) return {};
+    const HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(id), type);
+    std::string bytes;
+    if (found != nullptr)
+        bytes.assign(static_cast<const char*>(LockResource(LoadResource(program, found))),
+                     SizeofResource(program, found));
     FreeLibrary(program);
+    return bytes;
+}
+
+// What Windows reads from the manifest that ships inside quillrake.exe.
+TEST(Manifest, AsksForNoElevationVisualStylesAndEveryDpiAwareness) {
+    const std::string manifest = ProgramResource(RT_MANIFEST, 1);
+    ASSERT_FALSE(manifest.empty()) << "no manifest with the id Windows reads at start";
 
     for (const char* needed : {
              R"(requestedExecutionLevel level="asInvoker")",
@@ -353,6 +365,17 @@ TEST(Manifest, AsksForNoElevationVisualStylesAndEveryDpiAwareness) {
              "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2",
          })
         EXPECT_NE(manifest.find(needed), std::string::npos) << needed;
+}
+
+// The title bar and the taskbar find an image of their own size, not a shrunk one.
+TEST(Icon, Has16And32And48PixelImagesIn16Colours) {
+    const std::string group = ProgramResource(RT_GROUP_ICON, IDI_QUILLRAKE);
+    ASSERT_GE(group.size(), 6u);
+    std::vector<std::pair<int, int>> images;  // size, colours
+    for (size_t at = 6; at + 14 <= group.size(); at += 14)
+        images.emplace_back(static_cast<unsigned char>(group[at]), static_cast<unsigned char>(group[at + 2]));
+    const std::vector<std::pair<int, int>> expected = {{16, 16}, {32, 16}, {48, 16}};
+    EXPECT_EQ(images, expected);
 }
 
 }  // namespace

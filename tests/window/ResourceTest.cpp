@@ -60,7 +60,11 @@ DWORD GdiObjectsInSharedTable() {
         UINT64 userPointer;
     };
     constexpr size_t kTableOffsetInPeb = sizeof(void*) == 8 ? 0xF8 : 0x94;
-    const auto* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    PROCESS_BASIC_INFORMATION process{};
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process,
+                                  sizeof process, nullptr) != 0)
+        return 0;
+    const auto* peb = reinterpret_cast<const BYTE*>(process.PebBaseAddress);
     const auto* table = *reinterpret_cast<const Entry* const*>(peb + kTableOffsetInPeb);
     if (table == nullptr) return 0;
     // Which owner stands for this process: that of an object made just now.
@@ -96,7 +100,7 @@ Counts Measure() {
 class ResourceTest : public FormTest {
 protected:
     void FillAndClear() {
-        const HKEY recent = CreateKey(currentUser_.root(), kRecentFilesPath);
+        const HKEY recent = CreateKey(currentUser_.root(), kRecentFilesKey);
         SetString(recent, L"1", L"C:\\a.vbp");
         SetDword(recent, L"2", 2);
         SetValue(recent, L"3", REG_BINARY, {0x41, 0x42});
