@@ -1,15 +1,15 @@
 #!/bin/sh
 # Quillrake's one entry point for developers, CI and curious users (Debian 12).
-#   ./dev.sh test   install what is missing, build, run every test under Wine
-#   ./dev.sh run    build and start Quillrake under Wine against your own prefix
-#   ./dev.sh demo   the same against a throw-away prefix with four recent projects
-#   ./dev.sh bench  measure speed and footprint under Wine; writes build/bench-report.md
-#   ./dev.sh build  configure and build only
+#   ./dev.sh test   install what is missing, build both exes, run every test under Wine
+#   ./dev.sh run [--build x86|x64]    build and start Quillrake against your own prefix
+#   ./dev.sh demo [--build x86|x64]   the same against a throw-away prefix with four projects
+#   ./dev.sh bench  measure both builds under Wine; writes build/bench-report.md
+#   ./dev.sh build  configure and build both (x86: XP SP3 and later; x64: 7 SP1 and later)
 #   ./dev.sh import FILE   import a UTF-8 .reg file into your own prefix
 set -eu
 caller_dir=$(pwd)
 cd "$(dirname "$0")"
-build_dir=${QUILLRAKE_BUILD_DIR:-build}
+builds="x86 x64"
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -37,49 +37,64 @@ need_japanese_locale() {
 }
 
 setup_build() {
-  need_packages cmake make python3 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
-    binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev googletest wine wine64
+  # 32-bit Wine runs the x86 build.
+  dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+  need_packages cmake make python3 googletest wine wine64 wine32:i386 \
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev \
+    g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 \
+    binutils-mingw-w64-i686 mingw-w64-i686-dev
   need_japanese_locale
 }
 
-# Builds the targets named, or everything; one build at a time in a build tree.
+# Builds the targets named, or everything, for each build given; one build at a time
+# in this tree.
 build() {
-  mkdir -p "$build_dir"
-  exec 9>"$build_dir/.build.lock"
-  flock 9
-  cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  if [ $# -gt 0 ]; then
-    cmake --build "$build_dir" -j "$(nproc)" --target "$@"
-  else
-    cmake --build "$build_dir" -j "$(nproc)"
-  fi
-  flock -u 9
+  targets=$2
+  for preset in $1; do
+    mkdir -p "build/$preset"
+    exec 9>"build/$preset.lock"
+    flock 9
+    cmake --preset "$preset" >/dev/null
+    # shellcheck disable=SC2086
+    cmake --build --preset "$preset" -j "$(nproc)" ${targets:+--target $targets}
+    flock -u 9
+  done
+}
+
+# The build named by --build (x86 by default: it runs on every Windows).
+pick_build() {
+  chosen=x86
+  if [ "${1:-}" = --build ]; then chosen=${2:-}; fi
+  case "$chosen" in x86|x64) ;; *) echo "unknown build '$chosen': x86 or x64" >&2; exit 2 ;; esac
 }
 
 command=${1:-test}
 case "$command" in
 build)
   setup_build
-  build ;;
+  build "$builds" "" ;;
 test)
   setup_build
-  build
-  ctest --test-dir "$build_dir" --output-on-failure --no-tests=error -j 2 ;;
+  build "$builds" ""
+  failed=0
+  for preset in $builds; do ctest --preset "$preset" || failed=1; done
+  exit $failed ;;
 bench)
   setup_build
   need_packages time
-  build quillrake quillrake_bench
-  sh bench/run.sh "$build_dir" ;;
+  build "$builds" "quillrake quillrake_bench"
+  sh bench/run.sh build ;;
 run|demo)
+  pick_build "${2:-}" "${3:-}"
   setup_build
   need_packages xvfb xauth x11-utils xdotool imagemagick fonts-wine fonts-ipafont-gothic
-  build quillrake quillrake_locate
-  exec sh tools/run-gui.sh "$command" "$build_dir" ;;
+  build "$chosen" "quillrake quillrake_locate"
+  exec sh tools/run-gui.sh "$command" "build/$chosen" ;;
 import)
   [ $# -eq 2 ] || { echo "usage: $0 import FILE.reg" >&2; exit 2; }
   setup_build
-  mkdir -p "$build_dir"
-  exec sh tools/run-gui.sh import "$build_dir" "$(cd "$caller_dir" && realpath "$2")" ;;
+  mkdir -p build
+  exec sh tools/run-gui.sh import build "$(cd "$caller_dir" && realpath "$2")" ;;
 *)
   sed -n '2,8p' "$0" >&2
   exit 2 ;;

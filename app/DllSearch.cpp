@@ -1,12 +1,25 @@
 #include "app/DllSearch.h"
 
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800  // headers for older Windows lack it
+#endif
+
 namespace DllSearch {
+
+namespace {
+
+template <typename Function>
+void Find(Function& function, const char* name) {
+    function = reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+}  // namespace
 
 Api Available() {
     Api api;
-    api.setDefaultDllDirectories = reinterpret_cast<decltype(api.setDefaultDllDirectories)>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-    api.setDllDirectory = &::SetDllDirectoryW;
+    Find(api.setDefaultDllDirectories, "SetDefaultDllDirectories");
+    Find(api.setDllDirectory, "SetDllDirectoryW");  // Windows XP SP1
     return api;
 }
 

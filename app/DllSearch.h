@@ -4,8 +4,8 @@
 
 namespace DllSearch {
 
-// The two ways Windows offers to narrow where DLLs are loaded from. The first came
-// with Windows 8 (and an update for 7), so it is looked up at run time.
+// The two ways Windows offers to narrow where DLLs are loaded from, looked up at run
+// time: the first came with Windows 8 (and an update for 7), the second with XP SP1.
 struct Api {
     BOOL(WINAPI* setDefaultDllDirectories)(DWORD flags) = nullptr;
     BOOL(WINAPI* setDllDirectory)(LPCWSTR path) = nullptr;

@@ -1,5 +1,6 @@
-# Cross-builds 64-bit Windows programs with MinGW-w64's posix-thread compilers
-# (the win32-thread variant lacks std::thread, which GoogleTest needs).
+# Cross-builds 64-bit Windows programs (Windows 7 SP1 and later) with MinGW-w64's
+# posix-thread compilers (the win32-thread variant lacks std::thread, which the tests
+# need; its runtime imports nothing newer than Windows 7 either way).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -33,16 +33,16 @@ private:
 using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
 using UniqueFont = UniqueAny<HFONT, &::DeleteObject>;
 
-// A window's device context from GetDC, released with ReleaseDC; restores the font
-// it was given.
+// A window's (or, for null, the screen's) device context from GetDC, released with
+// ReleaseDC; puts back the font it was given, if any.
 class WindowDC {
 public:
     WindowDC(HWND window, HFONT font)
-        : window_(window), dc_(GetDC(window)), oldFont_(SelectObject(dc_, font)) {}
+        : window_(window), dc_(GetDC(window)), oldFont_(font != nullptr ? SelectObject(dc_, font) : nullptr) {}
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
     ~WindowDC() {
-        SelectObject(dc_, oldFont_);
+        if (oldFont_ != nullptr) SelectObject(dc_, oldFont_);
         ReleaseDC(window_, dc_);
     }
     HDC get() const { return dc_; }

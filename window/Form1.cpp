@@ -5,6 +5,7 @@
 
 #include "app/modPreventionDualBoot.h"
 #include "registry/Module1.h"
+#include "window/Dpi.h"
 #include "window/LineList.h"
 #include "resources/Texts.h"
 #include "resources/resource.h"
@@ -34,8 +35,6 @@ constexpr ControlLayout kControls[] = {
     {IDC_COMMAND1, L"BUTTON", Texts::kClearButton, BS_PUSHBUTTON, 0,
      {64, 232, 64 + 169, 232 + 25}},
 };
-
-int Scale(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
 
 // The user locale's short date, one blank and its time, for one moment.
 std::wstring LocalDateTimeText() {
@@ -94,24 +93,22 @@ bool Form1::CreateControls() {
     }
     // The log grows for as long as the window lives; lift the edit box's 32K default.
     SendMessageW(Control(IDC_TEXT1), EM_SETLIMITTEXT, 0, 0);
-    ApplyDpi(GetDpiForWindow(hwnd_), nullptr);
+    ApplyDpi(Dpi::ForWindow(hwnd_), nullptr);
     return true;
 }
 
 void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof metrics;
+    LOGFONTW logFont = {};
     UniqueFont font;
-    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi))
-        font.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    if (Dpi::MessageFont(dpi, logFont)) font.reset(CreateFontIndirectW(&logFont));
     // Keep the old font alive until no control uses it any more.
     if (font) std::swap(font, font_);
 
     for (const ControlLayout& item : kControls) {
         const RECT& r = item.bounds;
         const HWND control = Control(item.id);
-        SetWindowPos(control, nullptr, Scale(r.left, dpi), Scale(r.top, dpi),
-                     Scale(r.right - r.left, dpi), Scale(r.bottom - r.top, dpi),
+        SetWindowPos(control, nullptr, Dpi::Scale(r.left, dpi), Dpi::Scale(r.top, dpi),
+                     Dpi::Scale(r.right - r.left, dpi), Dpi::Scale(r.bottom - r.top, dpi),
                      SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
@@ -123,8 +120,8 @@ void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
-    RECT frame = {0, 0, Scale(kClientSize.cx, dpi), Scale(kClientSize.cy, dpi)};
-    AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
+    RECT frame = {0, 0, Dpi::Scale(kClientSize.cx, dpi), Dpi::Scale(kClientSize.cy, dpi)};
+    Dpi::AdjustFrame(frame, kWindowStyle, kWindowExStyle, dpi);
     SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

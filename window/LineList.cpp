@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "handles/UniqueHandles.h"
+#include "window/Dpi.h"
 
 namespace LineList {
 
@@ -54,7 +55,7 @@ void FitExtent(HWND list, HFONT font) {
         GetTextExtentPoint32W(dc.get(), item.data(), static_cast<int>(chars), &size);
         widest = std::max(widest, size.cx);
     }
-    const int margin = GetSystemMetricsForDpi(SM_CXEDGE, GetDpiForWindow(list)) * 2;
+    const int margin = Dpi::SystemMetric(SM_CXEDGE, Dpi::ForWindow(list)) * 2;
     SendMessageW(list, LB_SETHORIZONTALEXTENT, widest > 0 ? widest + margin : 0, 0);
 }
 

@@ -62,14 +62,6 @@ std::vector<std::wstring> Differences(const Export& expected, const Export& actu
     return differences;
 }
 
-// The development environment's whole tree, gone before and after the test however
-// the test ends.
-struct VisualBasicTree {
-    static constexpr wchar_t kPath[] = L"Software\\Microsoft\\Visual Basic";
-    VisualBasicTree() { RegDeleteTreeW(HKEY_CURRENT_USER, kPath); }
-    ~VisualBasicTree() { RegDeleteTreeW(HKEY_CURRENT_USER, kPath); }
-};
-
 TEST(ClearEndToEnd, OnlyTheRecentFilesKeyDisappears) {
     const VisualBasicTree tree;
     const HKEY parent = CreateKey(HKEY_CURRENT_USER, kVb5Key);

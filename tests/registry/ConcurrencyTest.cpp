@@ -21,7 +21,8 @@ constexpr std::uint32_t kDwordTag = 100000;  // a DWORD of value "dN" or "tN" is
 void WriteRandomValue(HKEY key, std::mt19937& random, unsigned generation) {
     const unsigned n = random() % 40;
     const unsigned kind = random() % 4;
-    const std::wstring name = std::wstring(1, L"sdtt"[kind]) + std::to_wstring(n);
+    std::wstring name(1, L"sdtt"[kind]);
+    name += std::to_wstring(n);
     if (random() % 5 == 0) {
         RegDeleteValueW(key, name.c_str());
     } else if (kind == 1 || (kind >= 2 && random() % 2 == 0)) {

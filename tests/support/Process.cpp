@@ -24,8 +24,8 @@ bool RunHidden(std::wstring commandLine) {
     return true;
 }
 
-ProgramCopy::ProgramCopy(int showCommand) {
-    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+ProgramCopy::ProgramCopy(int showCommand, const std::wstring& program) {
+    std::wstring commandLine = L"\"" + (program.empty() ? ProgramPath() : program) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (showCommand >= 0) {
@@ -60,23 +60,29 @@ DWORD ProgramCopy::ExitCode() const {
     return code;
 }
 
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const wchar_t* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
+    auto& search = *reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    if (owner == search.processId && std::wstring(name) == search.className) search.found.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> WindowsOf(DWORD processId, const wchar_t* className) {
-    struct Search {
-        DWORD processId;
-        const wchar_t* className;
-        std::vector<HWND> found;
-    } search{processId, className, {}};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t name[256] = {};
-            GetClassNameW(window, name, 256);
-            if (owner == s.processId && std::wstring(name) == s.className) s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{processId, className, {}};
+    EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -10,8 +10,9 @@ namespace testing_support {
 // A copy of quillrake.exe started by a test; killed if the test leaves it running.
 class ProgramCopy {
 public:
-    // Starts it; with a show command as a shortcut's "Run" setting gives one.
-    explicit ProgramCopy(int showCommand = -1);
+    // Starts it (or `program`, another build's copy); with a show command as a
+    // shortcut's "Run" setting gives one.
+    explicit ProgramCopy(int showCommand = -1, const std::wstring& program = {});
     ~ProgramCopy();
     ProgramCopy(ProgramCopy&& other) noexcept;
     ProgramCopy(const ProgramCopy&) = delete;

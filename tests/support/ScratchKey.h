@@ -35,6 +35,16 @@ private:
     HKEY key_ = nullptr;
 };
 
+// The development environment's whole tree in the real HKEY_CURRENT_USER, gone before
+// and after a test however the test ends.
+struct VisualBasicTree {
+    static constexpr wchar_t kPath[] = L"Software\\Microsoft\\Visual Basic";
+    VisualBasicTree() { RegDeleteTreeW(HKEY_CURRENT_USER, kPath); }
+    ~VisualBasicTree() { RegDeleteTreeW(HKEY_CURRENT_USER, kPath); }
+    VisualBasicTree(const VisualBasicTree&) = delete;
+    VisualBasicTree& operator=(const VisualBasicTree&) = delete;
+};
+
 // Creates (or opens) root\path with full access; the caller closes the key.
 HKEY CreateKey(HKEY root, const std::wstring& path);
 bool KeyExists(HKEY root, const std::wstring& path);

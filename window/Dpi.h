@@ -1,0 +1,33 @@
+#pragma once
+
+#include <windows.h>
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0  // Windows 8.1 and later send it; older headers lack it
+#endif
+
+// The DPI a window is laid out for. Windows 10 version 1607 and later tell it per
+// monitor; older Windows have one DPI for the whole system, and these fall back to it.
+namespace Dpi {
+
+// The per-monitor functions, looked up at run time: null where Windows lacks them.
+struct Api {
+    UINT(WINAPI* getDpiForWindow)(HWND window) = nullptr;
+    int(WINAPI* getSystemMetricsForDpi)(int index, UINT dpi) = nullptr;
+    BOOL(WINAPI* systemParametersInfoForDpi)(UINT action, UINT param, PVOID data, UINT ini, UINT dpi) = nullptr;
+    BOOL(WINAPI* adjustWindowRectExForDpi)(RECT* rect, DWORD style, BOOL menu, DWORD exStyle, UINT dpi) = nullptr;
+};
+
+// What the program calls; a test may hide functions in it.
+Api& Functions();
+
+inline int Scale(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
+
+UINT ForWindow(HWND window);
+int SystemMetric(int index, UINT dpi);
+// The user's message font (dialogs, controls) at `dpi`.
+bool MessageFont(UINT dpi, LOGFONTW& font);
+// Grows a client rectangle into the window rectangle for that style at `dpi`.
+void AdjustFrame(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);
+
+}  // namespace Dpi
