@@ -6,6 +6,8 @@
 #   ./dev.sh bench  measure both builds under Wine; writes build/bench-report.md
 #   ./dev.sh build  configure and build both (x86: XP SP3 and later; x64: 7 SP1 and later)
 #   ./dev.sh import FILE   import a UTF-8 .reg file into your own prefix
+#   ./dev.sh dist [--verify]   the release zip dist/quillrake-VERSION.zip; --verify builds it
+#                   twice, from two fresh clones, and compares them byte for byte
 set -eu
 caller_dir=$(pwd)
 cd "$(dirname "$0")"
@@ -82,7 +84,7 @@ test)
 bench)
   setup_build
   need_packages time
-  build "$builds" "quillrake quillrake_bench"
+  build "$builds" ""
   sh bench/run.sh build ;;
 run|demo)
   pick_build "${2:-}" "${3:-}"
@@ -90,12 +92,39 @@ run|demo)
   need_packages xvfb xauth x11-utils xdotool imagemagick fonts-wine fonts-ipafont-gothic
   build "$chosen" "quillrake quillrake_locate"
   exec sh tools/run-gui.sh "$command" "build/$chosen" ;;
+dist)
+  setup_build
+  build "$builds" quillrake
+  version=$(sed -n 's/^#define QUILLRAKE_VERSION_TEXT "\(.*\)"$/\1/p' build/x64/generated/version.h)
+  zip="dist/quillrake-$version.zip"
+  for preset in $builds; do
+    # Nothing of this checkout's place may end up in what ships.
+    if grep -q -a -F "$(pwd)" "build/$preset/bin/quillrake.exe"; then
+      echo "error: build/$preset/bin/quillrake.exe holds the path $(pwd)" >&2
+      exit 1
+    fi
+  done
+  python3 tools/dist.py --version "$version" --x86 build/x86/bin/quillrake.exe \
+    --x64 build/x64/bin/quillrake.exe --readme resources/readme-ja.txt --out "$zip"
+  python3 tools/check-dist.py "$zip" --x86 build/x86/bin/quillrake.exe --x64 build/x64/bin/quillrake.exe
+  if [ "${2:-}" = --verify ]; then
+    # Two fresh clones of this commit in two other places, built one after the other.
+    scratch=$(mktemp -d)
+    trap 'rm -rf "$scratch"' EXIT
+    for side in a b; do
+      git clone -q . "$scratch/$side"
+      (cd "$scratch/$side" && ./dev.sh dist) >"$scratch/$side.log" 2>&1 ||
+        { cat "$scratch/$side.log" >&2; echo "error: the build in $scratch/$side failed" >&2; exit 1; }
+    done
+    python3 tools/compare-builds.py "$scratch/a" "$scratch/b" "$zip" \
+      build/x86/bin/quillrake.exe build/x64/bin/quillrake.exe
+  fi ;;
 import)
   [ $# -eq 2 ] || { echo "usage: $0 import FILE.reg" >&2; exit 2; }
   setup_build
   mkdir -p build
   exec sh tools/run-gui.sh import build "$(cd "$caller_dir" && realpath "$2")" ;;
 *)
-  sed -n '2,8p' "$0" >&2
+  sed -n '2,10p' "$0" >&2
   exit 2 ;;
 esac

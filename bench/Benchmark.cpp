@@ -1,9 +1,12 @@
 // Measures Quillrake against the platform's own limits, each comparison in one run.
-//   quillrake_bench listing   listing cost per value against one RegEnumValueW walk
-//   quillrake_bench fill      filling the list box with 10,000 and 100,000 lines
-//   quillrake_bench startup   quillrake.exe until its list shows, against reg query
-//   quillrake_bench close-when-listed   closes a running copy once it shows its list
-// Each prints Markdown table rows; every figure is a median of repeated runs.
+//   quillrake_bench listing BUILD   listing cost per value against one RegEnumValueW walk
+//   quillrake_bench fill BUILD      filling the list box with 10,000 and 100,000 lines
+//   quillrake_bench startup BUILD   quillrake.exe until its list shows, against the floor
+//                                   program (the same window without the registry) and reg query
+//   quillrake_bench close-when-shown ITEMS   closes a running window once it shows ITEMS
+//                                   lines (-1: any, once it has logged)
+// Each prints Markdown table rows that start with BUILD (bench/run.sh writes the headers)
+// and "growth:" lines; every figure is a median of repeated runs.
 #include <windows.h>
 
 #include <algorithm>
@@ -11,6 +14,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <cwchar>
 #include <vector>
 
 #include "registry/Module1.h"
@@ -22,6 +26,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr wchar_t kBenchRoot[] = L"Software\\QuillrakeBench";
+
+std::string g_build = "?";  // the build these rows are for
 
 double Median(std::vector<double> samples) {
     std::sort(samples.begin(), samples.end());
@@ -90,8 +96,6 @@ size_t BaselineWalk(const std::wstring& path) {
 }
 
 void Listing() {
-    std::printf("| Values | Repeats | ReadRegistryValues per value | Baseline per value | Ratio |\n");
-    std::printf("|---:|---:|---:|---:|---:|\n");
     double tenThousand = 0;  // seconds for 10,000 values, to show how the cost grows
     for (int count : {4, 100, 10000, 100000}) {
         const std::wstring path = MixedKey(count);
@@ -108,12 +112,13 @@ void Listing() {
         }
         const double perValue = Median(ours) / count * 1e6;
         const double floorPerValue = Median(floor) / count * 1e6;
-        std::printf("| %d | %d | %.2f µs | %.2f µs | %.2f × |\n", count, repeats, perValue,
-                    floorPerValue, perValue / floorPerValue);
+        std::printf("| %s | %d | %d | %.2f µs | %.2f µs | %.2f × |\n", g_build.c_str(), count, repeats,
+                    perValue, floorPerValue, perValue / floorPerValue);
         std::fflush(stdout);
         if (count == 10000) tenThousand = Median(ours);
         if (count == 100000)
-            std::printf("\n100,000 values take %.1f × the time of 10,000.\n", Median(ours) / tenThousand);
+            std::printf("growth: %s: 100,000 values take %.1f × the time of 10,000.\n", g_build.c_str(),
+                        Median(ours) / tenThousand);
     }
 }
 
@@ -124,7 +129,6 @@ void Fill() {
                                       WS_CHILD | WS_VISIBLE | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL,
                                       7, 72, 297, 148, parent, nullptr, nullptr, nullptr);
     const auto font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    std::printf("| Lines | Repeats | Fill time | Per line |\n|---:|---:|---:|---:|\n");
     double tenThousand = 0;
     for (int count : {10000, 100000}) {
         const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, MixedKey(count));
@@ -135,11 +139,12 @@ void Fill() {
             samples.push_back(SecondsOf([&] {
                 LineList::Fill(list, font, Module1::RegistryValueLines, lines);
             }));
-        std::printf("| %zu | %d | %.1f ms | %.2f µs |\n", lines, repeats, Median(samples) * 1e3,
-                    Median(samples) / static_cast<double>(lines) * 1e6);
+        std::printf("| %s | %zu | %d | %.1f ms | %.2f µs |\n", g_build.c_str(), lines, repeats,
+                    Median(samples) * 1e3, Median(samples) / static_cast<double>(lines) * 1e6);
         std::fflush(stdout);
         if (count == 10000) tenThousand = Median(samples);
-        else std::printf("\n100,000 lines take %.1f × the time of 10,000.\n", Median(samples) / tenThousand);
+        else std::printf("growth: %s: 100,000 lines take %.1f × the time of 10,000.\n", g_build.c_str(),
+                         Median(samples) / tenThousand);
     }
     DestroyWindow(parent);
 }
@@ -167,14 +172,16 @@ bool Start(std::wstring commandLine, Started& started) {
 }
 
 // The Form1 window of any running copy (or of `processId` only), once its list
-// holds `items` lines; null until then.
-HWND ListedWindow(DWORD processId, LRESULT items) {
+// holds `items` lines (any number when -1) and its log has its first line; null
+// until then.
+HWND ShownWindow(DWORD processId, LRESULT items) {
     for (HWND window = FindWindowExW(nullptr, nullptr, Form1::kClassName, nullptr); window != nullptr;
          window = FindWindowExW(nullptr, window, Form1::kClassName, nullptr)) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         if ((processId == 0 || owner == processId) && IsWindowVisible(window) &&
-            SendMessageW(GetDlgItem(window, IDC_LIST1), LB_GETCOUNT, 0, 0) == items)
+            (items < 0 || SendMessageW(GetDlgItem(window, IDC_LIST1), LB_GETCOUNT, 0, 0) == items) &&
+            SendMessageW(GetDlgItem(window, IDC_TEXT1), WM_GETTEXTLENGTH, 0, 0) > 0)
             return window;
     }
     return nullptr;
@@ -193,46 +200,52 @@ void SeedRecentFiles() {
     RegCloseKey(key);
 }
 
+// Seconds from process creation until its window shows `items` lines; -1 on failure.
+double SecondsUntilShown(const std::wstring& program, LRESULT items) {
+    Started copy;
+    const auto start = Clock::now();
+    if (!Start(L"\"" + program + L"\"", copy)) return -1;
+    HWND window = nullptr;
+    while ((window = ShownWindow(copy.process.dwProcessId, items)) == nullptr) {
+        if (WaitForSingleObject(copy.process.hProcess, 0) == WAIT_OBJECT_0) return -1;
+        Sleep(1);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    WaitForSingleObject(copy.process.hProcess, 20000);
+    return seconds;
+}
+
 void Startup() {
     SeedRecentFiles();
-    const std::wstring program = L"\"" + BesideMe(L"quillrake.exe") + L"\"";
     const std::wstring query = L"reg.exe query \"HKEY_CURRENT_USER\\" + Module1::RecentFilesPath() + L"\"";
-    std::vector<double> ours, reg;
-    constexpr int kWarmUps = 2;  // the first starts fill the file cache for both
+    std::vector<double> ours, floor, reg;
+    constexpr int kWarmUps = 2;  // the first starts fill the file cache for all
     // A process that has ended may still be unmapping under Wine: let it finish before
-    // the next start, so that neither side pays for the other.
+    // the next start, so that no side pays for another.
     constexpr DWORD kSettle = 300;
     for (int r = 0; r < kWarmUps + 21; ++r) {
-        Started copy;
-        const auto start = Clock::now();
-        if (!Start(program, copy)) return;
-        HWND window = nullptr;
-        while ((window = ListedWindow(copy.process.dwProcessId, 4)) == nullptr) {
-            if (WaitForSingleObject(copy.process.hProcess, 0) == WAIT_OBJECT_0) return;
-            Sleep(1);
-        }
-        ours.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        WaitForSingleObject(copy.process.hProcess, 20000);
+        ours.push_back(SecondsUntilShown(BesideMe(L"quillrake.exe"), 4));
         Sleep(kSettle);
-
+        floor.push_back(SecondsUntilShown(BesideMe(L"quillrake_floor.exe"), -1));
+        Sleep(kSettle);
         Started regQuery;
         reg.push_back(SecondsOf([&] {
             if (Start(query, regQuery)) WaitForSingleObject(regQuery.process.hProcess, 20000);
         }));
         Sleep(kSettle);
+        if (ours.back() < 0 || floor.back() < 0) return;
     }
-    ours.erase(ours.begin(), ours.begin() + kWarmUps);
-    reg.erase(reg.begin(), reg.begin() + kWarmUps);
-    std::printf("| Runs | Quillrake until its list shows | reg query | Ratio |\n|---:|---:|---:|---:|\n");
-    std::printf("| %zu | %.0f ms | %.0f ms | %.2f × |\n", ours.size(), Median(ours) * 1e3, Median(reg) * 1e3,
+    for (auto* samples : {&ours, &floor, &reg}) samples->erase(samples->begin(), samples->begin() + kWarmUps);
+    std::printf("| %s | %zu | %.0f ms | %.0f ms | %.2f × | %.0f ms | %.2f × |\n", g_build.c_str(), ours.size(),
+                Median(ours) * 1e3, Median(floor) * 1e3, Median(ours) / Median(floor), Median(reg) * 1e3,
                 Median(ours) / Median(reg));
 }
 
-int CloseWhenListed() {
+int CloseWhenShown(LRESULT items) {
     SeedRecentFiles();
     for (int i = 0; i < 20000; ++i) {
-        if (const HWND window = ListedWindow(0, 4)) {
+        if (const HWND window = ShownWindow(0, items)) {
             Sleep(200);
             PostMessageW(window, WM_CLOSE, 0, 0);
             return 0;
@@ -246,13 +259,14 @@ int CloseWhenListed() {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring what = argc > 1 ? argv[1] : L"";
+    if (argc > 2) g_build = std::string(argv[2], argv[2] + wcslen(argv[2]));  // ASCII
     if (what == L"listing") Listing();
     else if (what == L"fill") Fill();
     else if (what == L"startup") Startup();
-    else if (what == L"close-when-listed") return CloseWhenListed();
+    else if (what == L"close-when-shown" && argc > 2) return CloseWhenShown(std::stoi(argv[2]));
     else if (what == L"seed") SeedRecentFiles();
     else {
-        std::fprintf(stderr, "usage: quillrake_bench listing|fill|startup|close-when-listed|seed\n");
+        std::fprintf(stderr, "usage: quillrake_bench listing|fill|startup BUILD, close-when-shown ITEMS, seed\n");
         return 2;
     }
     return 0;

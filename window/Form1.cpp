@@ -126,6 +126,15 @@ void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+int Form1::Run(int showCommand) {
+    Form_Load();
+    if (hwnd_ == nullptr) return 1;
+    ShowWindow(hwnd_, showCommand);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) Dispatch(message);
+    return static_cast<int>(message.wParam);
+}
+
 void Form1::Dispatch(MSG& message) const {
     if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &message)) return;
     TranslateMessage(&message);

@@ -22,12 +22,15 @@ public:
     void Form_Load();
     HWND hwnd() const { return hwnd_; }
 
+    // Loads, shows the window as the program was asked to, and runs its message loop
+    // until the window is closed. Returns the program's exit code.
+    int Run(int showCommand);
     // Handles one message from the thread's queue as the program's loop does: keys
     // that move between the controls or press the button first.
     void Dispatch(MSG& message) const;
 
 private:
-    friend struct Form1TestAccess;  // lets tests list again without a click
+    friend struct Form1TestAccess;  // lets tests list again without a click, or load unguarded
 
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

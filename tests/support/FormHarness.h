@@ -16,6 +16,12 @@
 struct Form1TestAccess {
     static void ShowRecentFiles(Form1& form) { form.ShowRecentFiles(); }
     static void AppendLog(Form1& form, const std::wstring& message) { form.AppendLog(message); }
+    // The load event without the single-instance guard, for a test's child process.
+    static bool LoadUnguarded(Form1& form) {
+        if (!form.Create()) return false;
+        form.ShowRecentFiles();
+        return true;
+    }
 };
 
 namespace testing_support {

@@ -7,6 +7,7 @@
 
 #include "support/FormHarness.h"
 #include "support/Process.h"
+#include "window/Dpi.h"
 
 namespace {
 
@@ -298,6 +299,93 @@ TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
     EXPECT_EQ(logFont.lfHeight, metrics.lfMessageFont.lfHeight);
 }
 
+// ---- Windows without per-monitor DPI ---------------------------------------
+
+// Run by the test below in a child process, after it set the system DPI: the window
+// as Windows before 10 version 1607 lay it out, without the per-monitor functions.
+TEST_F(Form1Test, DISABLED_LaysOutAtTheSystemDpiInAChildProcess) {
+    const wchar_t* expected = _wgetenv(L"QUILLRAKE_SYSTEM_DPI");
+    ASSERT_NE(expected, nullptr);
+    const int dpi = std::stoi(expected);
+    {
+        const HDC screen = GetDC(nullptr);
+        ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), dpi) << "the system DPI was not taken";
+        ReleaseDC(nullptr, screen);
+    }
+    Dpi::Functions() = {};
+    form_ = std::make_unique<Form1>(GetModuleHandleW(nullptr));
+    ASSERT_TRUE(Form1TestAccess::LoadUnguarded(*form_));
+
+    RECT client, frame;
+    GetClientRect(form_->hwnd(), &client);
+    EXPECT_EQ(client.right, MulDiv(311, dpi, 96));
+    EXPECT_EQ(client.bottom, MulDiv(269, dpi, 96));
+    ExpectRect(Text1(), MulDiv(8, dpi, 96), MulDiv(8, dpi, 96), MulDiv(297, dpi, 96), MulDiv(65, dpi, 96));
+    ExpectRect(List1(), MulDiv(7, dpi, 96), MulDiv(72, dpi, 96), MulDiv(297, dpi, 96), MulDiv(148, dpi, 96));
+    ExpectRect(Command1(), MulDiv(64, dpi, 96), MulDiv(232, dpi, 96), MulDiv(169, dpi, 96), MulDiv(25, dpi, 96));
+    GetWindowRect(form_->hwnd(), &frame);
+    RECT expectedFrame = client;
+    AdjustWindowRectEx(&expectedFrame, static_cast<DWORD>(GetWindowLongPtrW(form_->hwnd(), GWL_STYLE)), FALSE, 0);
+    EXPECT_EQ(frame.right - frame.left, expectedFrame.right - expectedFrame.left);
+    EXPECT_EQ(frame.bottom - frame.top, expectedFrame.bottom - expectedFrame.top);
+
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(List1(), WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, metrics.lfMessageFont.lfHeight) << "the system's message font";
+}
+
+// The system DPI as Windows keeps it for the user, for the processes started meanwhile.
+class SystemDpiSetting {
+public:
+    explicit SystemDpiSetting(DWORD dpi) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key_, nullptr);
+        DWORD bytes = sizeof old_;
+        hadOld_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_),
+                                   &bytes) == ERROR_SUCCESS;
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+    ~SystemDpiSetting() {
+        if (hadOld_) RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
+        else RegDeleteValueW(key_, L"LogPixels");
+        RegCloseKey(key_);
+    }
+    SystemDpiSetting(const SystemDpiSetting&) = delete;
+    SystemDpiSetting& operator=(const SystemDpiSetting&) = delete;
+
+private:
+    HKEY key_ = nullptr;
+    DWORD old_ = 0;
+    bool hadOld_ = false;
+};
+
+TEST(SystemDpi, WithoutPerMonitorFunctionsTheWindowLaysOutAt120And144Dpi) {
+    for (const int dpi : {120, 144}) {
+        SCOPED_TRACE(dpi);
+        const SystemDpiSetting setting(static_cast<DWORD>(dpi));
+        SetEnvironmentVariableW(L"QUILLRAKE_SYSTEM_DPI", std::to_wstring(dpi).c_str());
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring commandLine = L"\"" + std::wstring(self) +
+            L"\" --gtest_also_run_disabled_tests --gtest_filter=Form1Test.DISABLED_LaysOutAtTheSystemDpiInAChildProcess";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION child{};
+        ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                   &startup, &child));
+        ASSERT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+        DWORD exitCode = 1;
+        GetExitCodeProcess(child.hProcess, &exitCode);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+        EXPECT_EQ(exitCode, 0u) << "the child's report is above";
+    }
+    SetEnvironmentVariableW(L"QUILLRAKE_SYSTEM_DPI", nullptr);
+}
+
 // ---- The executable's version record ----------------------------------------
 
 TEST(VersionRecord, NamesQuillrakeVersionOneInJapanese) {
@@ -363,6 +451,8 @@ TEST(Manifest, AsksForNoElevationVisualStylesAndEveryDpiAwareness) {
              R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
              "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
              "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2",
+             sizeof(void*) == 8 ? R"(name="Quillrake" version="1.0.0.0" processorArchitecture="amd64")"
+                                : R"(name="Quillrake" version="1.0.0.0" processorArchitecture="x86")",
          })
         EXPECT_NE(manifest.find(needed), std::string::npos) << needed;
 }
