@@ -94,6 +94,7 @@ run|demo)
   exec sh tools/run-gui.sh "$command" "build/$chosen" ;;
 dist)
   setup_build
+  need_packages git
   build "$builds" quillrake
   version=$(sed -n 's/^#define QUILLRAKE_VERSION_TEXT "\(.*\)"$/\1/p' build/x64/generated/version.h)
   zip="dist/quillrake-$version.zip"
