@@ -38,7 +38,9 @@ using UniqueFont = UniqueAny<HFONT, &::DeleteObject>;
 class WindowDC {
 public:
     WindowDC(HWND window, HFONT font)
-        : window_(window), dc_(GetDC(window)), oldFont_(font != nullptr ? SelectObject(dc_, font) : nullptr) {}
+        : window_(window),
+          dc_(GetDC(window)),
+          oldFont_(font != nullptr ? SelectObject(dc_, font) : nullptr) {}
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
     ~WindowDC() {

@@ -106,8 +106,11 @@ std::int32_t ReadRegistryValues(HKEY root, const std::wstring& path) {
     // one as it was.
     std::vector<std::wstring> lines;
     // Any failed probe ends the listing: the end of the values and errors alike.
-    for (ValueHeader header; Probe(key.get(), static_cast<DWORD>(lines.size()), header) == ERROR_SUCCESS;)
-        lines.push_back(ReadLine(key.get(), static_cast<DWORD>(lines.size()), header));
+    for (ValueHeader header;;) {
+        const auto index = static_cast<DWORD>(lines.size());
+        if (Probe(key.get(), index, header) != ERROR_SUCCESS) break;
+        lines.push_back(ReadLine(key.get(), index, header));
+    }
     key.Close();  // Status ignored: everything was read already.
     if (lines.empty()) return -1;
     RegistryValueLines = std::move(lines);

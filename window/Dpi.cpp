@@ -44,7 +44,8 @@ UINT ForWindow(HWND window) {
 }
 
 int SystemMetric(int index, UINT dpi) {
-    if (Functions().getSystemMetricsForDpi != nullptr) return Functions().getSystemMetricsForDpi(index, dpi);
+    if (Functions().getSystemMetricsForDpi != nullptr)
+        return Functions().getSystemMetricsForDpi(index, dpi);
     return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
 }
 
@@ -52,7 +53,8 @@ bool MessageFont(UINT dpi, LOGFONTW& font) {
     NONCLIENTMETRICSW metrics = {};
     if (Functions().systemParametersInfoForDpi != nullptr) {
         metrics.cbSize = sizeof metrics;
-        if (!Functions().systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi))
+        if (!Functions().systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics,
+                                                    &metrics, 0, dpi))
             return false;
         font = metrics.lfMessageFont;
         return true;

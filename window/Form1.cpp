@@ -217,7 +217,8 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Form1::Command1_Click() {
     const bool deleted =
-        Module1::DeleteRegistryKey(HKEY_CURRENT_USER, Module1::kRecentFilesParent, Module1::kRecentFilesName);
+        Module1::DeleteRegistryKey(HKEY_CURRENT_USER, Module1::kRecentFilesParent,
+                                   Module1::kRecentFilesName);
     AppendLog(deleted ? Texts::kDeleteSucceeded : Texts::kDeleteFailed);
     ShowRecentFiles();
 }
@@ -226,7 +227,8 @@ void Form1::ShowRecentFiles() {
     const HWND list1 = Control(IDC_LIST1);
     const HWND command1 = Control(IDC_COMMAND1);
 
-    const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, Module1::RecentFilesPath());
+    const std::int32_t last =
+        Module1::ReadRegistryValues(HKEY_CURRENT_USER, Module1::RecentFilesPath());
     const size_t count = last == -1 ? 0 : static_cast<size_t>(last) + 1;
     LineList::Fill(list1, font_.get(), Module1::RegistryValueLines, count);
     if (count == 0) {
