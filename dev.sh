@@ -83,7 +83,7 @@ test)
   exit $failed ;;
 bench)
   setup_build
-  need_packages time
+  need_packages time procps
   build "$builds" ""
   sh bench/run.sh build ;;
 run|demo)

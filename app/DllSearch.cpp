@@ -24,9 +24,10 @@ Api Available() {
 }
 
 bool Restrict(const Api& api) {
-    // Not even the program's own folder: nothing planted beside the exe is loaded.
+    // System32 only: not even the program's own folder.
     if (api.setDefaultDllDirectories != nullptr)
         return api.setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+    // Older Windows: the program's folder stays, the current folder goes.
     return api.setDllDirectory != nullptr && api.setDllDirectory(L"") != FALSE;
 }
 

@@ -102,8 +102,8 @@ std::int32_t ReadRegistryValues(HKEY root, const std::wstring& path) {
     if (Registry().OpenKey(root, ToAnsi(path).c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
         return -1;
 
-    // Built aside and handed over whole: a listing that fails halfway leaves the last
-    // one as it was.
+    // Built aside and handed over whole: a listing that throws halfway (out of memory)
+    // leaves the last one as it was.
     std::vector<std::wstring> lines;
     // Any failed probe ends the listing: the end of the values and errors alike.
     for (ValueHeader header;;) {

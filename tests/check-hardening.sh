@@ -1,8 +1,9 @@
 #!/bin/sh
 # Fails unless each program is built to be hard to exploit and to load where its build
 # promises: ASLR (with high-entropy addresses on x64) and the relocations it needs, DEP,
-# no section both writable and executable; on x86, subsystem and system version 5.01,
-# which Windows XP requires.
+# no section both writable and executable, DLL search narrowed at start (the functions
+# are looked up by name, so their names must be in the program); on x86, subsystem and
+# system version 5.01, which Windows XP requires.
 # Usage: check-hardening.sh OBJDUMP x86|x64 PROGRAM...
 set -eu
 objdump=$1 arch=$2
@@ -27,6 +28,10 @@ for program in "$@"; do
       else echo "$name: ${field%:*} is $actual, Windows XP needs ${field#*:}"; failed=1; fi
     done
   fi
+  for function in SetDefaultDllDirectories SetDllDirectoryW; do
+    if grep -q -a -F "$function" "$program"; then echo "$name: looks up $function"
+    else echo "$name: never looks up $function"; failed=1; fi
+  done
   if ! "$objdump" -h "$program" | grep -q ' \.reloc '; then
     echo "$name: no relocations, so ASLR cannot move it"; failed=1
   fi

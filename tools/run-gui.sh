@@ -15,13 +15,15 @@ log=$(mktemp "$build_dir/run-gui.XXXXXX.log")
 xvfb_pid=""
 cleanup() {
   status=$?
+  trap - EXIT
+  set +e
   # Wine ends first, while its display still exists; each step bounded.
   if [ -n "$xvfb_pid" ]; then timeout 20 "$wine" taskkill /im quillrake.exe >>"$log" 2>&1 || true; fi
   if [ "$mode" = demo ]; then
     timeout 30 "$wineserver" -k >>"$log" 2>&1 || true
     timeout 60 "$wineserver" -w >>"$log" 2>&1 || true
     # Wine keeps a socket folder per prefix; the prefix goes, and so does its folder.
-    server="server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
+    server="server-$(stat -c %D "$WINEPREFIX" 2>/dev/null)-$(printf %x "$(stat -c %i "$WINEPREFIX" 2>/dev/null || echo 0)")"
     for folder in "${TMPDIR:-/tmp}/.wine-$(id -u)/$server" "${TMPDIR:-/tmp}"/wine-*/"$server"; do
       [ -d "$folder" ] || continue
       rm -rf "$folder"
@@ -37,12 +39,15 @@ cleanup() {
   rm -f "$log"
   exit $status
 }
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
-# Wine reads .reg files as UTF-16 with a byte-order mark when they are not ANSI.
+# Wine reads .reg files as UTF-16 with a byte-order mark when they are not ANSI. A
+# UTF-8 byte-order mark, if any, goes.
 import_reg() {
   utf16=$(mktemp "$build_dir/import.XXXXXX.reg")
-  { printf '\377\376'; iconv -f UTF-8 -t UTF-16LE "$1"; } >"$utf16"
+  { printf '\377\376'; sed '1s/^\xEF\xBB\xBF//' "$1" | iconv -f UTF-8 -t UTF-16LE; } >"$utf16"
   timeout 120 "$wine" reg import "$utf16" >>"$log" 2>&1 || { cat "$log" >&2; rm -f "$utf16"; exit 1; }
   rm -f "$utf16"
 }

@@ -1,6 +1,7 @@
 #include "window/Dpi.h"
 
 #include <cstddef>
+#include <string>
 
 #include "handles/UniqueHandles.h"
 
@@ -9,17 +10,29 @@ namespace Dpi {
 namespace {
 
 template <typename Function>
-void Find(Function& function, const char* name) {
-    function = reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+void Find(Function& function, HMODULE module, const char* name) {
+    function = module == nullptr ? nullptr
+                                 : reinterpret_cast<Function>(
+                                       reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// Windows 8.1's shcore.dll, by its full path so that no planted copy is found first;
+// it stays loaded for the life of the process, which uses it until then.
+HMODULE ShellCore() {
+    wchar_t folder[MAX_PATH];
+    const UINT chars = GetSystemDirectoryW(folder, MAX_PATH);
+    if (chars == 0 || chars >= MAX_PATH) return nullptr;
+    return LoadLibraryW((std::wstring(folder, chars) + L"\\shcore.dll").c_str());
 }
 
 Api Lookup() {
     Api api;
-    Find(api.getDpiForWindow, "GetDpiForWindow");
-    Find(api.getSystemMetricsForDpi, "GetSystemMetricsForDpi");
-    Find(api.systemParametersInfoForDpi, "SystemParametersInfoForDpi");
-    Find(api.adjustWindowRectExForDpi, "AdjustWindowRectExForDpi");
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    Find(api.getDpiForWindow, user32, "GetDpiForWindow");
+    Find(api.getSystemMetricsForDpi, user32, "GetSystemMetricsForDpi");
+    Find(api.systemParametersInfoForDpi, user32, "SystemParametersInfoForDpi");
+    Find(api.adjustWindowRectExForDpi, user32, "AdjustWindowRectExForDpi");
+    if (api.getDpiForWindow == nullptr) Find(api.getDpiForMonitor, ShellCore(), "GetDpiForMonitor");
     return api;
 }
 
@@ -30,6 +43,13 @@ UINT SystemDpi() {
 
 // The size that every Windows accepts: Vista added a field that XP refuses.
 constexpr UINT kMetricsBytes = offsetof(NONCLIENTMETRICSW, lfMessageFont) + sizeof(LOGFONTW);
+// With that field, as the per-DPI function is documented to take it; the x86 build's
+// headers are XP's, which lack it.
+struct VistaMetrics {
+    NONCLIENTMETRICSW metrics;
+    int paddedBorderWidth;
+};
+constexpr UINT kVistaMetricsBytes = kMetricsBytes + sizeof(int);
 
 }  // namespace
 
@@ -40,6 +60,14 @@ Api& Functions() {
 
 UINT ForWindow(HWND window) {
     if (Functions().getDpiForWindow != nullptr) return Functions().getDpiForWindow(window);
+    if (Functions().getDpiForMonitor != nullptr) {
+        constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+        UINT dpiX = 0, dpiY = 0;
+        if (SUCCEEDED(Functions().getDpiForMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST),
+                                                   kEffectiveDpi, &dpiX, &dpiY)) &&
+            dpiX != 0)
+            return dpiX;
+    }
     return SystemDpi();
 }
 
@@ -50,20 +78,21 @@ int SystemMetric(int index, UINT dpi) {
 }
 
 bool MessageFont(UINT dpi, LOGFONTW& font) {
-    NONCLIENTMETRICSW metrics = {};
     if (Functions().systemParametersInfoForDpi != nullptr) {
-        metrics.cbSize = sizeof metrics;
-        if (!Functions().systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics,
-                                                    &metrics, 0, dpi))
+        VistaMetrics vista = {};
+        vista.metrics.cbSize = kVistaMetricsBytes;
+        if (!Functions().systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, kVistaMetricsBytes,
+                                                    &vista, 0, dpi))
             return false;
-        font = metrics.lfMessageFont;
+        font = vista.metrics.lfMessageFont;
         return true;
     }
+    NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = kMetricsBytes;
     if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, kMetricsBytes, &metrics, 0)) return false;
     font = metrics.lfMessageFont;
-    // The system's font is for the system's DPI; Windows 8.1 may move the window to
-    // a monitor of another.
+    // The system's font is for the system's DPI; on Windows 8.1 the window's monitor
+    // may have another.
     font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
     return true;
 }

@@ -7,15 +7,17 @@
 #endif
 
 // The DPI a window is laid out for. Windows 10 version 1607 and later tell it per
-// monitor; older Windows have one DPI for the whole system, and these fall back to it.
+// window and give metrics for any DPI; Windows 8.1 tells it per monitor; older Windows
+// have one DPI for the whole system. Each falls back to what the older ones have.
 namespace Dpi {
 
-// The per-monitor functions, looked up at run time: null where Windows lacks them.
+// The newer functions, looked up at run time: null where Windows lacks them.
 struct Api {
     UINT(WINAPI* getDpiForWindow)(HWND window) = nullptr;
     int(WINAPI* getSystemMetricsForDpi)(int index, UINT dpi) = nullptr;
     BOOL(WINAPI* systemParametersInfoForDpi)(UINT action, UINT param, PVOID data, UINT ini, UINT dpi) = nullptr;
     BOOL(WINAPI* adjustWindowRectExForDpi)(RECT* rect, DWORD style, BOOL menu, DWORD exStyle, UINT dpi) = nullptr;
+    HRESULT(WINAPI* getDpiForMonitor)(HMONITOR monitor, int type, UINT* dpiX, UINT* dpiY) = nullptr;  // 8.1
 };
 
 // What the program calls; a test may hide functions in it.

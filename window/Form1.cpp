@@ -1,6 +1,7 @@
 #include "window/Form1.h"
 
 #include <cstdint>
+#include <exception>
 #include <utility>
 
 #include "app/modPreventionDualBoot.h"
@@ -227,8 +228,13 @@ void Form1::ShowRecentFiles() {
     const HWND list1 = Control(IDC_LIST1);
     const HWND command1 = Control(IDC_COMMAND1);
 
-    const std::int32_t last =
-        Module1::ReadRegistryValues(HKEY_CURRENT_USER, Module1::RecentFilesPath());
+    std::int32_t last = -1;
+    try {
+        last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, Module1::RecentFilesPath());
+    } catch (const std::exception&) {
+        // Too big to hold in memory: shown as nothing listed, never as a stale list
+        // with the button still offering to clear.
+    }
     const size_t count = last == -1 ? 0 : static_cast<size_t>(last) + 1;
     LineList::Fill(list1, font_.get(), Module1::RegistryValueLines, count);
     if (count == 0) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,25 @@ TEST_F(Form1Test, StartupWithTenThousandValuesAndAMebibyteValueListsThemAll) {
     EXPECT_EQ(items.back(), L"~big = " + std::wstring(1 << 20, L'z'));
     ExpectStamped(Log(), L"10001件のキーを発見");
     EXPECT_GT(SendMessageW(List1(), LB_GETHORIZONTALEXTENT, 0, 0), 297) << "long lines scroll sideways";
+}
+
+LSTATUS WINAPI OutOfMemory(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD) {
+    throw std::bad_alloc();
+}
+
+TEST_F(Form1Test, AListingTooBigForMemoryShowsNothingToClear) {
+    SetString(currentUser_.RecentFiles(), L"1", L"C:\\a.vbp");
+    Load();
+    ASSERT_TRUE(IsWindowEnabled(Command1()));
+    RegistryApiRestorer restore;
+    Module1::Registry().EnumValue = &OutOfMemory;
+    GetLocalTime(&before_);
+    Form1TestAccess::ShowRecentFiles(*form_);
+    GetLocalTime(&after_);
+
+    EXPECT_TRUE(ListItems(List1()).empty());
+    ExpectStamped(LogLines(Log()).back(), L"キーを発見できず");
+    EXPECT_FALSE(IsWindowEnabled(Command1()));
 }
 
 // ---- Listing again ----------------------------------------------------------
@@ -301,6 +321,37 @@ TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
 
 // ---- Windows without per-monitor DPI ---------------------------------------
 
+// Puts the program's DPI functions back when a test that hid some ends.
+struct DpiFunctionsRestorer {
+    Dpi::Api saved = Dpi::Functions();
+    ~DpiFunctionsRestorer() { Dpi::Functions() = saved; }
+};
+
+HRESULT WINAPI MonitorAt144(HMONITOR, int, UINT* dpiX, UINT* dpiY) {
+    *dpiX = *dpiY = 144;
+    return S_OK;
+}
+
+// Windows 8.1: the monitor's DPI, with the system's metrics scaled to it.
+TEST_F(Form1Test, WithOnlyTheMonitorsDpiTheWindowLaysOutAtIt) {
+    const DpiFunctionsRestorer restore;
+    Dpi::Functions() = {};
+    Dpi::Functions().getDpiForMonitor = &MonitorAt144;
+    Load();
+
+    ExpectRect(List1(), 11, 108, 446, 222);  // 7, 72, 297 and 148 pixels at 96 DPI
+    ExpectRect(Command1(), 96, 348, 254, 38);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    const HDC screen = GetDC(nullptr);
+    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(List1(), WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, MulDiv(metrics.lfMessageFont.lfHeight, 144, systemDpi));
+}
+
 // Run by the test below in a child process, after it set the system DPI: the window
 // as Windows before 10 version 1607 lay it out, without the per-monitor functions.
 TEST_F(Form1Test, DISABLED_LaysOutAtTheSystemDpiInAChildProcess) {
@@ -376,7 +427,10 @@ TEST(SystemDpi, WithoutPerMonitorFunctionsTheWindowLaysOutAt120And144Dpi) {
         PROCESS_INFORMATION child{};
         ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                    &startup, &child));
-        ASSERT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+        if (WaitForSingleObject(child.hProcess, 40000) != WAIT_OBJECT_0) {
+            TerminateProcess(child.hProcess, 1);
+            ADD_FAILURE() << "the child did not end";
+        }
         DWORD exitCode = 1;
         GetExitCodeProcess(child.hProcess, &exitCode);
         CloseHandle(child.hThread);

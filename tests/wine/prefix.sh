@@ -56,8 +56,10 @@ if ! null_driver_set; then
   stop_server
   null_driver_set || fail "the null graphics driver was not saved"
 fi
-touch "$ready"
 # Persistent until 'down': one server for every test program of this run.
 bounded 30 "$wineserver" -p || fail "wineserver did not start"
 bounded 120 "$wine" reg query 'HKCU\Software\Wine\Drivers' /v Graphics || fail "Wine does not answer in $prefix"
+# A DPI test that was killed midway may have left its system DPI behind.
+bounded 60 "$wine" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f || true
+touch "$ready"
 echo "Wine is ready in $prefix"
