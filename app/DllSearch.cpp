@@ -1,25 +1,18 @@
 #include "app/DllSearch.h"
 
+#include "handles/ModuleFunction.h"
+
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800  // headers for older Windows lack it
 #endif
 
 namespace DllSearch {
 
-namespace {
-
-template <typename Function>
-void Find(Function& function, const char* name) {
-    function = reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
-}
-
-}  // namespace
-
 Api Available() {
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
     Api api;
-    Find(api.setDefaultDllDirectories, "SetDefaultDllDirectories");
-    Find(api.setDllDirectory, "SetDllDirectoryW");  // Windows XP SP1
+    FindFunction(api.setDefaultDllDirectories, kernel32, "SetDefaultDllDirectories");
+    FindFunction(api.setDllDirectory, kernel32, "SetDllDirectoryW");  // Windows XP SP1
     return api;
 }
 

@@ -3,18 +3,12 @@
 #include <cstddef>
 #include <string>
 
+#include "handles/ModuleFunction.h"
 #include "handles/UniqueHandles.h"
 
 namespace Dpi {
 
 namespace {
-
-template <typename Function>
-void Find(Function& function, HMODULE module, const char* name) {
-    function = module == nullptr ? nullptr
-                                 : reinterpret_cast<Function>(
-                                       reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 // Windows 8.1's shcore.dll, by its full path so that no planted copy is found first;
 // it stays loaded for the life of the process, which uses it until then.
@@ -28,11 +22,11 @@ HMODULE ShellCore() {
 Api Lookup() {
     Api api;
     const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    Find(api.getDpiForWindow, user32, "GetDpiForWindow");
-    Find(api.getSystemMetricsForDpi, user32, "GetSystemMetricsForDpi");
-    Find(api.systemParametersInfoForDpi, user32, "SystemParametersInfoForDpi");
-    Find(api.adjustWindowRectExForDpi, user32, "AdjustWindowRectExForDpi");
-    if (api.getDpiForWindow == nullptr) Find(api.getDpiForMonitor, ShellCore(), "GetDpiForMonitor");
+    FindFunction(api.getDpiForWindow, user32, "GetDpiForWindow");
+    FindFunction(api.getSystemMetricsForDpi, user32, "GetSystemMetricsForDpi");
+    FindFunction(api.systemParametersInfoForDpi, user32, "SystemParametersInfoForDpi");
+    FindFunction(api.adjustWindowRectExForDpi, user32, "AdjustWindowRectExForDpi");
+    if (api.getDpiForWindow == nullptr) FindFunction(api.getDpiForMonitor, ShellCore(), "GetDpiForMonitor");
     return api;
 }
 

@@ -62,14 +62,8 @@ TEST(OtherBuild, ListsTheValuesThisBuildWrote) {
     ProgramCopy other(-1, OtherProgram());
     const HWND window = WaitForWindow(other.id(), Form1::kClassName, kPatience);
     ASSERT_NE(window, nullptr);
-    const HWND list = GetDlgItem(window, IDC_LIST1);
-    std::vector<std::wstring> items;
-    for (LRESULT i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
-        wchar_t item[256] = {};
-        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item));
-        items.emplace_back(item);
-    }
-    EXPECT_EQ(items, (std::vector<std::wstring>{L"1 = C:\\プロジェクト\\a.vbp", L"2 = 2"}));
+    EXPECT_EQ(ListItems(GetDlgItem(window, IDC_LIST1)),
+              (std::vector<std::wstring>{L"1 = C:\\プロジェクト\\a.vbp", L"2 = 2"}));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(other.WaitForExit(kPatience));
 }

@@ -27,18 +27,6 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-std::vector<std::wstring> ListItems(HWND list) {
-    std::vector<std::wstring> items;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        std::wstring item(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-        item.resize(static_cast<size_t>(
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()))));
-        items.push_back(item);
-    }
-    return items;
-}
-
 std::vector<std::wstring> LogLines(const std::wstring& log) {
     std::vector<std::wstring> lines;
     size_t start = 0;

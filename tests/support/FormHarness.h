@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "support/Process.h"
 #include "support/ScratchKey.h"
 #include "window/Form1.h"
 
@@ -47,7 +48,6 @@ private:
 
 // What the window shows, read back through window messages.
 std::wstring WindowText(HWND window);
-std::vector<std::wstring> ListItems(HWND list);
 std::vector<std::wstring> LogLines(const std::wstring& log);  // split at CR LF
 
 // The user locale's short date, a blank and its time, as a log line starts.

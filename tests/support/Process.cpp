@@ -80,6 +80,18 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
 
 }  // namespace
 
+std::vector<std::wstring> ListItems(HWND list) {
+    std::vector<std::wstring> items;
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring item(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        item.resize(static_cast<size_t>(
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()))));
+        items.push_back(item);
+    }
+    return items;
+}
+
 std::vector<HWND> WindowsOf(DWORD processId, const wchar_t* className) {
     WindowSearch search{processId, className, {}};
     EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));

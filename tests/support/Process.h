@@ -37,6 +37,9 @@ bool RunHidden(std::wstring commandLine);
 // The path of quillrake.exe, which is built beside the test programs.
 std::wstring ProgramPath();
 
+// The items of a list box, read through messages (this process's or another's).
+std::vector<std::wstring> ListItems(HWND list);
+
 // Top-level windows of one process with the given class name.
 std::vector<HWND> WindowsOf(DWORD processId, const wchar_t* className);
 // Polls until such a window exists; null when none came in time.

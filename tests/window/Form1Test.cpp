@@ -321,6 +321,28 @@ TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
 
 // ---- Windows without per-monitor DPI ---------------------------------------
 
+// The height of the font a control draws with.
+LONG FontHeight(HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font.lfHeight;
+}
+
+// The user's message font at the system's DPI, and that DPI, as older Windows give them.
+LONG SystemMessageFontHeight() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    EXPECT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    return metrics.lfMessageFont.lfHeight;
+}
+
+int SystemDpi() {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
 // Puts the program's DPI functions back when a test that hid some ends.
 struct DpiFunctionsRestorer {
     Dpi::Api saved = Dpi::Functions();
@@ -341,15 +363,7 @@ TEST_F(Form1Test, WithOnlyTheMonitorsDpiTheWindowLaysOutAtIt) {
 
     ExpectRect(List1(), 11, 108, 446, 222);  // 7, 72, 297 and 148 pixels at 96 DPI
     ExpectRect(Command1(), 96, 348, 254, 38);
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
-    const HDC screen = GetDC(nullptr);
-    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(List1(), WM_GETFONT, 0, 0)), sizeof font, &font);
-    EXPECT_EQ(font.lfHeight, MulDiv(metrics.lfMessageFont.lfHeight, 144, systemDpi));
+    EXPECT_EQ(FontHeight(List1()), MulDiv(SystemMessageFontHeight(), 144, SystemDpi()));
 }
 
 // Run by the test below in a child process, after it set the system DPI: the window
@@ -358,11 +372,7 @@ TEST_F(Form1Test, DISABLED_LaysOutAtTheSystemDpiInAChildProcess) {
     const wchar_t* expected = _wgetenv(L"QUILLRAKE_SYSTEM_DPI");
     ASSERT_NE(expected, nullptr);
     const int dpi = std::stoi(expected);
-    {
-        const HDC screen = GetDC(nullptr);
-        ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), dpi) << "the system DPI was not taken";
-        ReleaseDC(nullptr, screen);
-    }
+    ASSERT_EQ(SystemDpi(), dpi) << "the system DPI was not taken";
     Dpi::Functions() = {};
     form_ = std::make_unique<Form1>(GetModuleHandleW(nullptr));
     ASSERT_TRUE(Form1TestAccess::LoadUnguarded(*form_));
@@ -380,12 +390,7 @@ TEST_F(Form1Test, DISABLED_LaysOutAtTheSystemDpiInAChildProcess) {
     EXPECT_EQ(frame.right - frame.left, expectedFrame.right - expectedFrame.left);
     EXPECT_EQ(frame.bottom - frame.top, expectedFrame.bottom - expectedFrame.top);
 
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
-    LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(List1(), WM_GETFONT, 0, 0)), sizeof font, &font);
-    EXPECT_EQ(font.lfHeight, metrics.lfMessageFont.lfHeight) << "the system's message font";
+    EXPECT_EQ(FontHeight(List1()), SystemMessageFontHeight()) << "the system's message font";
 }
 
 // The system DPI as Windows keeps it for the user, for the processes started meanwhile.
