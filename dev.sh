@@ -3,7 +3,8 @@
 #   ./dev.sh test   install what is missing, build both exes, run every test under Wine
 #   ./dev.sh run [--build x86|x64]    build and start Quillrake against your own prefix
 #   ./dev.sh demo [--build x86|x64]   the same against a throw-away prefix with four projects
-#   ./dev.sh bench  measure both builds under Wine; writes build/bench-report.md
+#   ./dev.sh bench [--build x86|x64]  measure both builds (or one) under Wine; writes
+#                   build/bench-report.md
 #   ./dev.sh build  configure and build both (x86: XP SP3 and later; x64: 7 SP1 and later)
 #   ./dev.sh import FILE   import a UTF-8 .reg file into your own prefix
 #   ./dev.sh dist [--verify]   the release zip dist/quillrake-VERSION.zip; --verify builds it
@@ -70,6 +71,17 @@ pick_build() {
   case "$chosen" in x86|x64) ;; *) echo "unknown build '$chosen': x86 or x64" >&2; exit 2 ;; esac
 }
 
+# Stops when this machine cannot run the build given (x86 where the kernel refuses
+# 32-bit programs), naming the build that does run.
+refuse_unrunnable() {
+  [ "$1" = x86 ] || return 0
+  verdict=$(/usr/bin/python3 tools/can-run-32bit.py) || exit 1
+  [ "$verdict" = yes ] && return 0
+  echo "error: the x86 build cannot run here: ${verdict#no: }." >&2
+  echo "Use the x64 build: ./dev.sh $2 --build x64" >&2
+  exit 1
+}
+
 command=${1:-test}
 case "$command" in
 build)
@@ -80,16 +92,22 @@ test)
   build "$builds" ""
   failed=0
   for preset in $builds; do ctest --preset "$preset" || failed=1; done
+  # What this machine could not run, and why (the summaries above list it as skipped).
+  for preset in $builds; do cat "build/$preset/not-run.txt" 2>/dev/null || true; done
   exit $failed ;;
 bench)
   setup_build
   need_packages time procps
+  measured=$builds
+  if [ "${2:-}" = --build ]; then pick_build "$2" "${3:-}"; measured=$chosen; fi
+  for preset in $measured; do refuse_unrunnable "$preset" "$command"; done
   build "$builds" ""
-  sh bench/run.sh build ;;
+  sh bench/run.sh build "$measured" ;;
 run|demo)
   pick_build "${2:-}" "${3:-}"
   setup_build
-  need_packages xvfb xauth x11-utils xdotool imagemagick fonts-wine fonts-ipafont-gothic
+  refuse_unrunnable "$chosen" "$command"
+  need_packages xvfb xauth xdotool imagemagick fonts-wine fonts-ipafont-gothic
   build "$chosen" "quillrake quillrake_locate"
   exec sh tools/run-gui.sh "$command" "build/$chosen" ;;
 dist)
@@ -126,6 +144,6 @@ import)
   mkdir -p build
   exec sh tools/run-gui.sh import build "$(cd "$caller_dir" && realpath "$2")" ;;
 *)
-  sed -n '2,10p' "$0" >&2
+  sed -n '2,11p' "$0" >&2
   exit 2 ;;
 esac

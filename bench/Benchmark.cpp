@@ -95,10 +95,15 @@ size_t BaselineWalk(const std::wstring& path) {
     return count;
 }
 
-void Listing() {
+// Each measurement returns the program's exit status: 1 when it could not measure.
+int Listing() {
     double tenThousand = 0;  // seconds for 10,000 values, to show how the cost grows
     for (int count : {4, 100, 10000, 100000}) {
         const std::wstring path = MixedKey(count);
+        if (Module1::ReadRegistryValues(HKEY_CURRENT_USER, path) != count - 1) {
+            std::fprintf(stderr, "the key of %d values does not list them all\n", count);
+            return 1;
+        }
         const int repeats = count <= 100 ? 201 : count <= 10000 ? 11 : 5;
         const int inner = count <= 100 ? 20 : 1;  // small keys: several listings a sample
         std::vector<double> ours, floor;
@@ -120,9 +125,10 @@ void Listing() {
             std::printf("growth: %s: 100,000 values take %.1f × the time of 10,000.\n", g_build.c_str(),
                         Median(ours) / tenThousand);
     }
+    return 0;
 }
 
-void Fill() {
+int Fill() {
     const HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400,
                                         nullptr, nullptr, nullptr, nullptr);
     const HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
@@ -132,6 +138,10 @@ void Fill() {
     double tenThousand = 0;
     for (int count : {10000, 100000}) {
         const std::int32_t last = Module1::ReadRegistryValues(HKEY_CURRENT_USER, MixedKey(count));
+        if (last != count - 1) {
+            std::fprintf(stderr, "the key of %d values does not list them all\n", count);
+            return 1;
+        }
         const size_t lines = static_cast<size_t>(last) + 1;
         const int repeats = count <= 10000 ? 15 : 9;
         std::vector<double> samples;
@@ -147,6 +157,7 @@ void Fill() {
                          Median(samples) / tenThousand);
     }
     DestroyWindow(parent);
+    return 0;
 }
 
 std::wstring BesideMe(const wchar_t* file) {
@@ -216,7 +227,7 @@ double SecondsUntilShown(const std::wstring& program, LRESULT items) {
     return seconds;
 }
 
-void Startup() {
+int Startup() {
     SeedRecentFiles();
     const std::wstring query = L"reg.exe query \"HKEY_CURRENT_USER\\" + Module1::RecentFilesPath() + L"\"";
     std::vector<double> ours, floor, reg;
@@ -230,16 +241,26 @@ void Startup() {
         floor.push_back(SecondsUntilShown(BesideMe(L"quillrake_floor.exe"), -1));
         Sleep(kSettle);
         Started regQuery;
+        bool queried = false;
         reg.push_back(SecondsOf([&] {
-            if (Start(query, regQuery)) WaitForSingleObject(regQuery.process.hProcess, 20000);
+            queried = Start(query, regQuery) &&
+                      WaitForSingleObject(regQuery.process.hProcess, 20000) == WAIT_OBJECT_0;
         }));
         Sleep(kSettle);
-        if (ours.back() < 0 || floor.back() < 0) return;
+        const char* failed = ours.back() < 0    ? "quillrake.exe did not show its window"
+                             : floor.back() < 0 ? "quillrake_floor.exe did not show its window"
+                             : !queried         ? "reg query did not run to its end"
+                                                : nullptr;
+        if (failed != nullptr) {
+            std::fprintf(stderr, "%s\n", failed);
+            return 1;
+        }
     }
     for (auto* samples : {&ours, &floor, &reg}) samples->erase(samples->begin(), samples->begin() + kWarmUps);
     std::printf("| %s | %zu | %.0f ms | %.0f ms | %.2f × | %.0f ms | %.2f × |\n", g_build.c_str(), ours.size(),
                 Median(ours) * 1e3, Median(floor) * 1e3, Median(ours) / Median(floor), Median(reg) * 1e3,
                 Median(ours) / Median(reg));
+    return 0;
 }
 
 int CloseWhenShown(LRESULT items) {
@@ -260,11 +281,11 @@ int CloseWhenShown(LRESULT items) {
 int wmain(int argc, wchar_t** argv) {
     const std::wstring what = argc > 1 ? argv[1] : L"";
     if (argc > 2) g_build = std::string(argv[2], argv[2] + wcslen(argv[2]));  // ASCII
-    if (what == L"listing") Listing();
-    else if (what == L"fill") Fill();
-    else if (what == L"startup") Startup();
-    else if (what == L"close-when-shown" && argc > 2) return CloseWhenShown(std::stoi(argv[2]));
-    else if (what == L"seed") SeedRecentFiles();
+    if (what == L"listing") return Listing();
+    if (what == L"fill") return Fill();
+    if (what == L"startup") return Startup();
+    if (what == L"close-when-shown" && argc > 2) return CloseWhenShown(std::stoi(argv[2]));
+    if (what == L"seed") SeedRecentFiles();
     else {
         std::fprintf(stderr, "usage: quillrake_bench listing|fill|startup BUILD, close-when-shown ITEMS, seed\n");
         return 2;

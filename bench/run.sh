@@ -1,57 +1,74 @@
 #!/bin/sh
-# Runs the benchmark for both builds under Wine, in a throw-away prefix, and writes a
-# Markdown report with the two side by side.   Usage: bench/run.sh BUILD_ROOT [REPORT]
-# BUILD_ROOT holds x86/ and x64/, as the presets build them.
+# Runs the benchmark for both builds (or those named) under Wine, in a throw-away
+# prefix, and writes a Markdown report with them side by side to BUILD_ROOT/bench-report.md.
+# Usage: bench/run.sh BUILD_ROOT ["x86 x64"]
+# BUILD_ROOT holds x86/ and x64/, as the presets build them. A measurement that fails
+# or gives no figure stops the run with an error, and no report is written.
 set -eu
 root_build=$(cd "$1" && pwd)
-report=${2:-$root_build/bench-report.md}
+builds=${2:-x86 x64}
+report=$root_build/bench-report.md
 root=$(cd "$(dirname "$0")/.." && pwd)
 eval "$(sh "$root/tools/find-wine.sh")"
 prefix="$root_build/bench-prefix"
-builds="x86 x64"
+rm -f "$report"
 
-sh "$root/tests/wine/prefix.sh" up "$prefix"
-trap 'sh "$root/tests/wine/prefix.sh" down "$prefix"' EXIT
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' LC_ALL=ja_JP.UTF-8
-unset DISPLAY WAYLAND_DISPLAY
 out=$(mktemp)
 growth=$(mktemp)
+body=$(mktemp)
+sh "$root/tests/wine/prefix.sh" up "$prefix"
+trap 'sh "$root/tests/wine/prefix.sh" down "$prefix"; rm -f "$out" "$growth" "$body"' EXIT
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' LC_ALL=ja_JP.UTF-8
+unset DISPLAY WAYLAND_DISPLAY
+
+fail() {
+  echo "error: $1" >&2
+  exit 1
+}
 
 # Wine's services inherit the output: send it to a file, never to a pipe. Rows go to
-# the report, growth lines aside.
+# the report, growth lines aside; a run that fails or prints no row is an error.
 bench() {
-  "$wine" "$root_build/$2/bin/quillrake_bench.exe" "$1" "$2" >"$out" 2>&1 || true
-  grep '^|' "$out" || true
+  "$wine" "$root_build/$2/bin/quillrake_bench.exe" "$1" "$2" >"$out" 2>&1 ||
+    { cat "$out" >&2; fail "the $1 measurement of $2 failed"; }
+  grep '^|' "$out" || { cat "$out" >&2; fail "the $1 measurement of $2 gave no figures"; }
   sed -n 's/^growth: //p' "$out" >>"$growth"
 }
 
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
-# Peak resident memory (KiB) of one whole Wine process, measured from outside.
-peak_kib() { /usr/bin/time -f %M -o "$out" "$@" >/dev/null 2>&1 || true; tail -n 1 "$out"; }
+# Peak resident memory (KiB) of one whole Wine process, measured from outside; fails
+# with the program.
+peak_kib() { /usr/bin/time -f %M -o "$out" "$@" >/dev/null 2>&1 && tail -n 1 "$out"; }
 
-# Peak memory of a window program of build $1, closed once it shows $3 lines.
+# Peak memory of a window program of build $1, closed once it shows $3 lines. A window
+# that never shows is closed by force, and the measurement fails.
 peak_of() {
   samples=""
   for _ in 1 2 3 4 5; do
     "$wine" "$root_build/$1/bin/quillrake_bench.exe" close-when-shown "$3" >/dev/null 2>&1 &
-    samples="$samples $(peak_kib "$wine" "$root_build/$1/bin/$2")"
-    wait
+    closer=$!
+    kib=$(peak_kib timeout 120 "$wine" "$root_build/$1/bin/$2") || kib=""
+    wait $closer && [ -n "$kib" ] ||
+      fail "$1/$2 did not show its window and close, so its memory was not measured"
+    samples="$samples $kib"
   done
   echo $samples | tr ' ' '\n' | median
 }
 
 ratio() { awk "BEGIN{printf \"%.2f\", $1/$2}"; }
 
-"$wine" "$root_build/x64/bin/quillrake_bench.exe" seed >/dev/null 2>&1
+first=${builds%% *}
+"$wine" "$root_build/$first/bin/quillrake_bench.exe" seed >/dev/null 2>&1 ||
+  fail "cannot write the benchmark's registry values"
 {
   echo "# Quillrake performance"
   echo
   echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores of"
   echo "$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1),"
   echo "$(free -g | awk '/^Mem:/{print $2}') GiB, $(. /etc/os-release; echo "$PRETTY_NAME"), $("$wine" --version),"
-  echo "ja_JP.UTF-8 locale, Wine's null graphics driver. Both builds in the same run; every"
-  echo "figure is a median of repeated runs."
+  echo "ja_JP.UTF-8 locale, Wine's null graphics driver. Builds measured in the same run:"
+  echo "$builds. Every figure is a median of repeated runs."
   echo
   echo "## Listing: \`ReadRegistryValues\` against one \`RegEnumValueW\` walk"
   echo
@@ -80,7 +97,13 @@ ratio() { awk "BEGIN{printf \"%.2f\", $1/$2}"; }
   echo
   echo "| Build | Peak memory: Quillrake | Floor | Quillrake / floor | reg query | Size of quillrake.exe |"
   echo "|---|---:|---:|---:|---:|---:|"
-  reg_kib=$(for _ in 1 2 3 4 5; do peak_kib "$wine" reg.exe query 'HKEY_CURRENT_USER\Software\Microsoft\Visual Basic\5.0\RecentFiles'; done | median)
+  reg_samples=""
+  for _ in 1 2 3 4 5; do
+    kib=$(peak_kib "$wine" reg.exe query 'HKEY_CURRENT_USER\Software\Microsoft\Visual Basic\5.0\RecentFiles') ||
+      fail "reg query failed, so its memory was not measured"
+    reg_samples="$reg_samples $kib"
+  done
+  reg_kib=$(echo $reg_samples | tr ' ' '\n' | median)
   for b in $builds; do
     ours=$(peak_of "$b" quillrake.exe 4)
     floor=$(peak_of "$b" quillrake_floor.exe -1)
@@ -89,7 +112,7 @@ ratio() { awk "BEGIN{printf \"%.2f\", $1/$2}"; }
   done
   echo
   echo "Peak memory is that of the whole Wine process, median of 5, measured from outside."
-} >"$report"
-rm -f "$out" "$growth"
+} >"$body"
+mv "$body" "$report"
 cat "$report"
 echo "report: $report"
