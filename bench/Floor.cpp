@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/DllSearch.h"
+#include "app/modPreventionDualBoot.h"
 #include "registry/RegistryApi.h"
 #include "window/Form1.h"
 
@@ -16,6 +17,6 @@ LSTATUS WINAPI NoSuchKey(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) { return ERROR_FILE
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     Module1::Registry().OpenKey = &NoSuchKey;
     DllSearch::Restrict(DllSearch::Available());
-    Form1 form(instance);
+    Form1 form(instance, &modPreventionDualBoot::PreventDualBoot);
     return form.Run(showCommand);
 }

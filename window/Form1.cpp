@@ -4,7 +4,6 @@
 #include <exception>
 #include <utility>
 
-#include "app/modPreventionDualBoot.h"
 #include "registry/Module1.h"
 #include "window/Dpi.h"
 #include "window/LineList.h"
@@ -56,7 +55,7 @@ Form1::~Form1() {
 
 void Form1::Form_Load() {
     // The guard comes before the window exists, so a refused copy never creates one.
-    modPreventionDualBoot::PreventDualBoot();
+    guard_();
     if (!Create()) return;
     SetWindowTextW(Control(IDC_TEXT1), L"");
     ShowRecentFiles();

@@ -12,13 +12,17 @@ class Form1 {
 public:
     static constexpr wchar_t kClassName[] = L"Quillrake.Form1";
 
-    explicit Form1(HINSTANCE instance) : instance_(instance) {}
+    // What the load event runs before anything else: the program passes its
+    // single-instance guard, which returns only when no other copy runs.
+    using Guard = void (*)();
+
+    Form1(HINSTANCE instance, Guard guard) : instance_(instance), guard_(guard) {}
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
     ~Form1();
 
-    // The load event: refuses a second copy, creates the (still hidden) window and
-    // lists the recent files. hwnd() stays null when the window could not be made.
+    // The load event: runs the guard, creates the (still hidden) window and lists the
+    // recent files. hwnd() stays null when the window could not be made.
     void Form_Load();
     HWND hwnd() const { return hwnd_; }
 
@@ -30,7 +34,7 @@ public:
     void Dispatch(MSG& message) const;
 
 private:
-    friend struct Form1TestAccess;  // lets tests list again without a click, or load unguarded
+    friend struct Form1TestAccess;  // lets tests list again without a click
 
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -47,6 +51,7 @@ private:
     void AppendLog(const std::wstring& message);
 
     HINSTANCE instance_;
+    Guard guard_;
     HWND hwnd_ = nullptr;
     UniqueFont font_;
     HWND lastFocus_ = nullptr;  // the control to return to when the window is active again

@@ -45,6 +45,15 @@ const FormatCase kFormatCases[] = {
     {"DwordMax", L"d", REG_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}, L"d = 4294967295"},
     {"DwordOne", L"d", REG_DWORD, {0x01, 0x00, 0x00, 0x00}, L"d = 1"},
     {"DwordZero", L"d", REG_DWORD, {0, 0, 0, 0}, L"d = 0"},
+    // Shorter data fills the low bytes; longer data shows its first four.
+    {"DwordNoBytes", L"d", REG_DWORD, {}, L"d = 0"},
+    {"DwordOneByte", L"d", REG_DWORD, {0x11}, L"d = 17"},
+    {"DwordTwoBytes", L"d", REG_DWORD, {0x11, 0x22}, L"d = 8721"},
+    {"DwordThreeBytes", L"d", REG_DWORD, {0x11, 0x22, 0x33}, L"d = 3351057"},
+    {"DwordFiveBytes", L"d", REG_DWORD, {0x11, 0x22, 0x33, 0x44, 0x55}, L"d = 1144201745"},
+    {"DwordSixBytes", L"d", REG_DWORD, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66}, L"d = 1144201745"},
+    {"DwordSevenBytes", L"d", REG_DWORD, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}, L"d = 1144201745"},
+    {"DwordEightBytes", L"d", REG_DWORD, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}, L"d = 1144201745"},
     {"BinaryEndsAtZeroByte", L"b", REG_BINARY, {0x41, 0x42, 0x00, 0x43}, L"b = AB"},
     {"BinaryWithoutZeroByte", L"b", REG_BINARY, {0x41, 0x42, 0x43}, L"b = ABC"},
     {"EmptyBinary", L"b", REG_BINARY, {}, L"b = "},
@@ -92,20 +101,6 @@ TEST_F(ListingTest, EveryLineKeepsItsOwnData) {
     const std::vector<std::wstring> expected = {L"a = 4294967295", L"b = 7", L"c = ", L"d = ",
                                                 L"e = C:\\e.vbp"};
     EXPECT_EQ(RegistryValueLines, expected);
-}
-
-TEST_F(ListingTest, NameOfEightyBytesEndsTheListingJustBeforeIt) {
-    const std::wstring fits(79, L'B');
-    const std::wstring tooLong = L"C" + std::wstring(79, L'x');  // 80 bytes
-    testing_support::SetString(Listed(), L"A", L"first");
-    testing_support::SetString(Listed(), fits, L"fits");
-    testing_support::SetString(Listed(), tooLong, L"too long");
-    testing_support::SetString(Listed(), L"D", L"never reached");
-    ASSERT_EQ(testing_support::EnumerationOrder(Listed()),
-              (std::vector<std::wstring>{L"A", fits, tooLong, L"D"}));
-
-    ASSERT_EQ(List(), 1);
-    EXPECT_EQ(RegistryValueLines, (std::vector<std::wstring>{L"A = first", fits + L" = fits"}));
 }
 
 // ---- Nothing to list --------------------------------------------------------
@@ -207,18 +202,43 @@ TEST_F(JapaneseListingTest, NameAndPathComeBackIntact) {
     EXPECT_EQ(RegistryValueLines[0], L"最近 = C:\\プロジェクト\\売上集計.vbp");
 }
 
-TEST_F(JapaneseListingTest, NameLimitCountsDoubleByteCharactersAsTwoBytes) {
-    const std::wstring fits(39, L'語');     // 78 bytes
-    const std::wstring tooLong(40, L'語');  // 80 bytes
-    const std::wstring after = L"語龍";     // enumerated after both
-    testing_support::SetString(Listed(), fits, L"78");
-    testing_support::SetString(Listed(), tooLong, L"80");
-    testing_support::SetString(Listed(), after, L"never reached");
-    ASSERT_EQ(testing_support::EnumerationOrder(Listed()),
-              (std::vector<std::wstring>{fits, tooLong, after}));
+// ---- The 79-byte name limit, in code page 932 -------------------------------
 
-    ASSERT_EQ(List(), 0);
-    EXPECT_EQ(RegistryValueLines, std::vector<std::wstring>{fits + L" = 78"});
+// Names written in this order (Wine enumerates them so too), and how many of them
+// are listed before the first name of 80 ANSI bytes or more ends the listing.
+struct NameLimitCase {
+    const char* label;
+    std::vector<std::wstring> names;
+    size_t listed;
+};
+
+const NameLimitCase kNameLimitCases[] = {
+    {"Ascii79ListedThen80Ends",
+     {L"A", std::wstring(79, L'B'), L"C" + std::wstring(79, L'x'), L"D"}, 2},
+    {"DoubleByte78ListedThen80Ends", {std::wstring(39, L'語'), std::wstring(40, L'語'), L"語龍"}, 1},
+    {"DoubleByteEndingAtByte79IsListed", {L"a" + std::wstring(39, L'漢')}, 1},
+    // The 80th byte is the first half of a character.
+    {"Byte80InsideACharacterEnds", {L"a" + std::wstring(40, L'漢'), L"b" + std::wstring(39, L'漢')}, 0},
+    {"Exactly80BytesEnds", {std::wstring(40, L'漢')}, 0},
+};
+
+class NameLimitTest : public JapaneseListingTest, public ::testing::WithParamInterface<NameLimitCase> {};
+
+TEST_P(NameLimitTest, ListingEndsBeforeTheFirstNameOfEightyBytes) {
+    const NameLimitCase& c = GetParam();
+    for (size_t i = 0; i < c.names.size(); ++i)
+        testing_support::SetString(Listed(), c.names[i], L"d" + std::to_wstring(i));
+    ASSERT_EQ(testing_support::EnumerationOrder(Listed()), c.names);
+
+    ASSERT_EQ(List(), static_cast<std::int32_t>(c.listed) - 1);
+    std::vector<std::wstring> expected;
+    for (size_t i = 0; i < c.listed; ++i) expected.push_back(c.names[i] + L" = d" + std::to_wstring(i));
+    if (c.listed > 0) {
+        EXPECT_EQ(RegistryValueLines, expected);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Japanese, NameLimitTest, ::testing::ValuesIn(kNameLimitCases),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

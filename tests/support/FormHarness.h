@@ -17,12 +17,6 @@
 struct Form1TestAccess {
     static void ShowRecentFiles(Form1& form) { form.ShowRecentFiles(); }
     static void AppendLog(Form1& form, const std::wstring& message) { form.AppendLog(message); }
-    // The load event without the single-instance guard, for a test's child process.
-    static bool LoadUnguarded(Form1& form) {
-        if (!form.Create()) return false;
-        form.ShowRecentFiles();
-        return true;
-    }
 };
 
 namespace testing_support {
@@ -60,11 +54,12 @@ void PumpMessages(const Form1* form = nullptr);
 // Gives each test a Form1 of its own over a registry tree of its own.
 class FormTest : public ::testing::Test {
 protected:
-    // Loads the window as the program does; the log's first line is stamped
-    // between `before` and `after`.
+    // Loads the window as the program does, but with a guard that lets every copy
+    // run: the real one is tested with whole processes. The log's first line is
+    // stamped between `before` and `after`.
     void Load() {
         GetLocalTime(&before_);
-        form_ = std::make_unique<Form1>(GetModuleHandleW(nullptr));
+        form_ = std::make_unique<Form1>(GetModuleHandleW(nullptr), [] {});
         form_->Form_Load();
         GetLocalTime(&after_);
         ASSERT_NE(form_->hwnd(), nullptr);

@@ -4,11 +4,15 @@
 
 namespace testing_support {
 
-std::wstring ProgramPath() {
+std::wstring TestProgramPath() {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    return path.substr(0, path.find_last_of(L'\\') + 1) + L"quillrake.exe";
+    return self;
+}
+
+std::wstring ProgramPath() {
+    const std::wstring self = TestProgramPath();
+    return self.substr(0, self.find_last_of(L'\\') + 1) + L"quillrake.exe";
 }
 
 bool RunHidden(std::wstring commandLine) {
@@ -24,15 +28,16 @@ bool RunHidden(std::wstring commandLine) {
     return true;
 }
 
-ProgramCopy::ProgramCopy(int showCommand, const std::wstring& program) {
+ProgramCopy::ProgramCopy(int showCommand, const std::wstring& program, const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + (program.empty() ? ProgramPath() : program) + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (showCommand >= 0) {
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = static_cast<WORD>(showCommand);
     }
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process_))
         process_ = {};
 }

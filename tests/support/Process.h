@@ -10,9 +10,11 @@ namespace testing_support {
 // A copy of quillrake.exe started by a test; killed if the test leaves it running.
 class ProgramCopy {
 public:
-    // Starts it (or `program`, another build's copy); with a show command as a
-    // shortcut's "Run" setting gives one.
-    explicit ProgramCopy(int showCommand = -1, const std::wstring& program = {});
+    // Starts it (or `program`, another build's copy or a test program, with
+    // `arguments`); with a show command as a shortcut's "Run" setting gives one. It
+    // writes to this process's output.
+    explicit ProgramCopy(int showCommand = -1, const std::wstring& program = {},
+                         const std::wstring& arguments = {});
     ~ProgramCopy();
     ProgramCopy(ProgramCopy&& other) noexcept;
     ProgramCopy(const ProgramCopy&) = delete;
@@ -34,8 +36,10 @@ private:
 // when it could not be started.
 bool RunHidden(std::wstring commandLine);
 
-// The path of quillrake.exe, which is built beside the test programs.
+// The path of quillrake.exe, which is built beside the test programs, and of the
+// test program that is running.
 std::wstring ProgramPath();
+std::wstring TestProgramPath();
 
 // The items of a list box, read through messages (this process's or another's).
 std::vector<std::wstring> ListItems(HWND list);

@@ -92,7 +92,9 @@ TEST_F(ClearTest, DisabledButtonDeletesNothing) {
     EXPECT_TRUE(KeyExists(currentUser_.root(), kRecentFilesKey));
 }
 
-TEST_F(ClearTest, ButtonLosesTheFocusToTheListWhenItIsDisabled) {
+using ForegroundClearTest = ClearTest;  // shows the window: one at a time
+
+TEST_F(ForegroundClearTest, ButtonLosesTheFocusToTheListWhenItIsDisabled) {
     AddThreeValues();
     Load();
     ShowWindow(form_->hwnd(), SW_SHOW);

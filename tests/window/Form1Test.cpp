@@ -14,6 +14,9 @@ namespace {
 
 using namespace testing_support;
 using Form1Test = FormTest;
+// Tests that show and activate the window, or look at what it paints: another
+// window in front would change what they see, so they run one at a time.
+using ForegroundTest = FormTest;
 
 // ---- Start-up ---------------------------------------------------------------
 
@@ -61,14 +64,24 @@ TEST_P(StartupTest, ListsLogsAndSetsTheButton) {
 INSTANTIATE_TEST_SUITE_P(Keys, StartupTest, ::testing::ValuesIn(kStartupCases),
                          [](const auto& info) { return std::string(info.param.label); });
 
-TEST_F(Form1Test, StartupWithTenThousandValuesAndAMebibyteValueListsThemAll) {
-    for (int i = 0; i < 10000; ++i) SetDword(currentUser_.RecentFiles(), L"v" + std::to_wstring(i), i);
-    SetValue(currentUser_.RecentFiles(), L"~big", REG_BINARY, Bytes(1 << 20, 'z'));
+TEST_F(Form1Test, TenThousandValuesAndMebibyteValuesAreAllListedWholeInOrder) {
+    const HKEY recent = currentUser_.RecentFiles();
+    for (int i = 0; i < 10000; ++i)
+        SetString(recent, L"v" + std::to_wstring(i), L"C:\\p" + std::to_wstring(i) + L".vbp");
+    SetValue(recent, L"~bin", REG_BINARY, Bytes(1 << 20, 'b'));
+    const std::wstring text((1 << 20) / 2 - 1, L's');  // a mebibyte with its NUL
+    SetString(recent, L"~str", text);
+    std::vector<std::wstring> expected;
+    for (const std::wstring& name : EnumerationOrder(recent)) {
+        if (name == L"~bin") expected.push_back(L"~bin = " + std::wstring(1 << 20, L'b'));
+        else if (name == L"~str") expected.push_back(L"~str = " + text);
+        else expected.push_back(name + L" = C:\\p" + name.substr(1) + L".vbp");
+    }
+    ASSERT_EQ(expected.size(), 10002u);
+
     Load();
-    const std::vector<std::wstring> items = ListItems(List1());
-    ASSERT_EQ(items.size(), 10001u);
-    EXPECT_EQ(items.back(), L"~big = " + std::wstring(1 << 20, L'z'));
-    ExpectStamped(Log(), L"10001件のキーを発見");
+    EXPECT_TRUE(ListItems(List1()) == expected) << "the list differs from the values";
+    ExpectStamped(Log(), L"10002件のキーを発見");
     EXPECT_GT(SendMessageW(List1(), LB_GETHORIZONTALEXTENT, 0, 0), 297) << "long lines scroll sideways";
 }
 
@@ -125,7 +138,7 @@ TEST_F(Form1Test, SecondListingShowsOnlyTheNewLinesAndAddsOneLogLine) {
 
 // ---- Keyboard ---------------------------------------------------------------
 
-TEST_F(Form1Test, TabCyclesThroughTheControlsAndEnterOnTheButtonClears) {
+TEST_F(ForegroundTest, TabCyclesThroughTheControlsAndEnterOnTheButtonClears) {
     SetString(currentUser_.RecentFiles(), L"1", L"C:\\a.vbp");
     Load();
     Show();
@@ -153,7 +166,7 @@ TEST_F(Form1Test, TabCyclesThroughTheControlsAndEnterOnTheButtonClears) {
     EXPECT_EQ(GetFocus(), List1());
 }
 
-TEST_F(Form1Test, FocusReturnsToItsControlWhenTheWindowIsActivatedAgain) {
+TEST_F(ForegroundTest, FocusReturnsToItsControlWhenTheWindowIsActivatedAgain) {
     Load();
     Show();
     PressKey(VK_TAB);
@@ -199,7 +212,7 @@ bool ListDrawsItself(HWND list) {
     return drawn;
 }
 
-TEST_F(Form1Test, TheListIsRepaintedAfterEveryListing) {
+TEST_F(ForegroundTest, TheListIsRepaintedAfterEveryListing) {
     SetString(currentUser_.RecentFiles(), L"1", L"C:\\a.vbp");
     Load();
     Show();
@@ -374,8 +387,7 @@ TEST_F(Form1Test, DISABLED_LaysOutAtTheSystemDpiInAChildProcess) {
     const int dpi = std::stoi(expected);
     ASSERT_EQ(SystemDpi(), dpi) << "the system DPI was not taken";
     Dpi::Functions() = {};
-    form_ = std::make_unique<Form1>(GetModuleHandleW(nullptr));
-    ASSERT_TRUE(Form1TestAccess::LoadUnguarded(*form_));
+    Load();
 
     RECT client, frame;
     GetClientRect(form_->hwnd(), &client);
@@ -423,108 +435,13 @@ TEST(SystemDpi, WithoutPerMonitorFunctionsTheWindowLaysOutAt120And144Dpi) {
         SCOPED_TRACE(dpi);
         const SystemDpiSetting setting(static_cast<DWORD>(dpi));
         SetEnvironmentVariableW(L"QUILLRAKE_SYSTEM_DPI", std::to_wstring(dpi).c_str());
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring commandLine = L"\"" + std::wstring(self) +
-            L"\" --gtest_also_run_disabled_tests --gtest_filter=Form1Test.DISABLED_LaysOutAtTheSystemDpiInAChildProcess";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION child{};
-        ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                   &startup, &child));
-        if (WaitForSingleObject(child.hProcess, 40000) != WAIT_OBJECT_0) {
-            TerminateProcess(child.hProcess, 1);
-            ADD_FAILURE() << "the child did not end";
-        }
-        DWORD exitCode = 1;
-        GetExitCodeProcess(child.hProcess, &exitCode);
-        CloseHandle(child.hThread);
-        CloseHandle(child.hProcess);
-        EXPECT_EQ(exitCode, 0u) << "the child's report is above";
+        const ProgramCopy child(-1, TestProgramPath(),
+                                L"--gtest_also_run_disabled_tests "
+                                L"--gtest_filter=Form1Test.DISABLED_LaysOutAtTheSystemDpiInAChildProcess");
+        ASSERT_TRUE(child.WaitForExit(40000)) << "the child did not end";
+        EXPECT_EQ(child.ExitCode(), 0u) << "the child's report is above";
     }
     SetEnvironmentVariableW(L"QUILLRAKE_SYSTEM_DPI", nullptr);
-}
-
-// ---- The executable's version record ----------------------------------------
-
-TEST(VersionRecord, NamesQuillrakeVersionOneInJapanese) {
-    const std::wstring path = ProgramPath();
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    ASSERT_NE(size, 0u) << "no version record in quillrake.exe";
-    std::vector<BYTE> record(size);
-    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, record.data()));
-
-    auto text = [&](const wchar_t* name) {
-        void* value = nullptr;
-        UINT chars = 0;
-        const std::wstring query = std::wstring(L"\\StringFileInfo\\041104B0\\") + name;
-        if (!VerQueryValueW(record.data(), query.c_str(), &value, &chars)) return std::wstring(L"<none>");
-        return std::wstring(static_cast<const wchar_t*>(value));
-    };
-    EXPECT_EQ(text(L"FileVersion"), L"1.00");
-    EXPECT_EQ(text(L"ProductVersion"), L"1.00");
-    EXPECT_EQ(text(L"FileDescription"), L"Quillrake");
-    EXPECT_EQ(text(L"ProductName"), L"Quillrake");
-    EXPECT_EQ(text(L"InternalName"), L"Quillrake");
-
-    void* fixedPart = nullptr;
-    UINT fixedBytes = 0;
-    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", &fixedPart, &fixedBytes));
-    ASSERT_GE(fixedBytes, sizeof(VS_FIXEDFILEINFO));
-    const auto& fixed = *static_cast<const VS_FIXEDFILEINFO*>(fixedPart);
-    EXPECT_EQ(fixed.dwFileVersionMS, MAKELONG(0, 1)) << "1.0";
-    EXPECT_EQ(fixed.dwFileVersionLS, 0u) << ".0.0";
-    EXPECT_EQ(fixed.dwProductVersionMS, MAKELONG(0, 1));
-    EXPECT_EQ(fixed.dwProductVersionLS, 0u);
-
-    void* translation = nullptr;
-    UINT bytes = 0;
-    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", &translation, &bytes));
-    ASSERT_GE(bytes, 4u);
-    EXPECT_EQ(static_cast<const WORD*>(translation)[0], 0x0411);
-    EXPECT_EQ(static_cast<const WORD*>(translation)[1], 1200);
-}
-
-// The bytes of one resource of quillrake.exe; empty when it has none.
-std::string ProgramResource(LPCWSTR type, int id) {
-    const HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr,
-                                           LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    if (program == nullptr) return {};
-    const HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(id), type);
-    std::string bytes;
-    if (found != nullptr)
-        bytes.assign(static_cast<const char*>(LockResource(LoadResource(program, found))),
-                     SizeofResource(program, found));
-    FreeLibrary(program);
-    return bytes;
-}
-
-// What Windows reads from the manifest that ships inside quillrake.exe.
-TEST(Manifest, AsksForNoElevationVisualStylesAndEveryDpiAwareness) {
-    const std::string manifest = ProgramResource(RT_MANIFEST, 1);
-    ASSERT_FALSE(manifest.empty()) << "no manifest with the id Windows reads at start";
-
-    for (const char* needed : {
-             R"(requestedExecutionLevel level="asInvoker")",
-             R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
-             "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
-             "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2",
-             sizeof(void*) == 8 ? R"(name="Quillrake" version="1.0.0.0" processorArchitecture="amd64")"
-                                : R"(name="Quillrake" version="1.0.0.0" processorArchitecture="x86")",
-         })
-        EXPECT_NE(manifest.find(needed), std::string::npos) << needed;
-}
-
-// The title bar and the taskbar find an image of their own size, not a shrunk one.
-TEST(Icon, Has16And32And48PixelImagesIn16Colours) {
-    const std::string group = ProgramResource(RT_GROUP_ICON, IDI_QUILLRAKE);
-    ASSERT_GE(group.size(), 6u);
-    std::vector<std::pair<int, int>> images;  // size, colours
-    for (size_t at = 6; at + 14 <= group.size(); at += 14)
-        images.emplace_back(static_cast<unsigned char>(group[at]), static_cast<unsigned char>(group[at + 2]));
-    const std::vector<std::pair<int, int>> expected = {{16, 16}, {32, 16}, {48, 16}};
-    EXPECT_EQ(images, expected);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <winternl.h>
 
+#include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "support/FormHarness.h"
@@ -13,13 +15,13 @@ using namespace testing_support;
 
 struct Counts {
     DWORD handles = 0;
-    DWORD gdiObjects = 0;
+    std::optional<DWORD> gdiObjects;  // none where they cannot be counted
     DWORD windows = 0;
     bool operator==(const Counts&) const = default;
 };
 
 void PrintTo(const Counts& c, std::ostream* out) {
-    *out << "{handles " << c.handles << ", GDI " << c.gdiObjects << ", windows " << c.windows << "}";
+    *out << "{handles " << c.handles << ", GDI " << c.gdiObjects.value_or(0) << ", windows " << c.windows << "}";
 }
 
 // The kernel's own list of open handles, for where GetProcessHandleCount answers 0
@@ -48,8 +50,8 @@ DWORD HandlesInSystemList() {
 
 // The GDI objects this process owns, counted in the handle table that the system
 // maps into the process (GetGuiResources answers 0 under Wine), laid out as Wine
-// lays it out. Wine 8 maps it into 64-bit processes only: 0 elsewhere.
-DWORD GdiObjectsInSharedTable() {
+// lays it out. Wine 8 maps it into 64-bit processes only: none elsewhere.
+std::optional<DWORD> GdiObjectsInSharedTable() {
     struct Entry {
         UINT64 object;
         USHORT ownerProcess;
@@ -63,10 +65,10 @@ DWORD GdiObjectsInSharedTable() {
     PROCESS_BASIC_INFORMATION process{};
     if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process,
                                   sizeof process, nullptr) != 0)
-        return 0;
+        return std::nullopt;
     const auto* peb = reinterpret_cast<const BYTE*>(process.PebBaseAddress);
     const auto* table = *reinterpret_cast<const Entry* const*>(peb + kTableOffsetInPeb);
-    if (table == nullptr) return 0;
+    if (table == nullptr) return std::nullopt;
     // Which owner stands for this process: that of an object made just now.
     const HBRUSH probe = CreateSolidBrush(RGB(1, 2, 3));
     const USHORT me = table[LOWORD(reinterpret_cast<ULONG_PTR>(probe))].ownerProcess;
@@ -93,16 +95,25 @@ DWORD WindowsOfThisThread() {
     return count;
 }
 
+// What can be counted here. GDI objects must be countable in a 64-bit process; a
+// 32-bit one says that it does not count them (the x64 run checks the same code).
 Counts Measure() {
     Counts counts;
     GetProcessHandleCount(GetCurrentProcess(), &counts.handles);
     if (counts.handles == 0) counts.handles = HandlesInSystemList();
     counts.gdiObjects = GdiObjectsInSharedTable();
     counts.windows = WindowsOfThisThread();
+    EXPECT_GT(counts.handles, 0u) << "no way to count handles here";
+    EXPECT_GE(counts.windows, 4u) << "the window and its three controls";
+    if constexpr (sizeof(void*) == 8) {
+        EXPECT_GT(counts.gdiObjects.value_or(0), 0u) << "no way to count GDI objects here";
+    } else if (!counts.gdiObjects) {
+        std::printf("note: GDI objects are not counted in a 32-bit process under Wine\n");
+    }
     return counts;
 }
 
-class ResourceTest : public FormTest {
+class LeakTest : public FormTest {
 protected:
     void FillAndClear() {
         const HKEY recent = CreateKey(currentUser_.root(), kRecentFilesKey);
@@ -115,30 +126,22 @@ protected:
     }
 };
 
-TEST_F(ResourceTest, TwoHundredListingsAndClearsLeakNothing) {
+TEST_F(LeakTest, TwoHundredListingsAndClearsLeakNothing) {
     Load();
     for (int i = 0; i < 5; ++i) FillAndClear();  // first-use allocations settle
     const Counts before = Measure();
-    ASSERT_GT(before.handles, 0u) << "no way to count handles here";
-    if constexpr (sizeof(void*) == 8) {
-        ASSERT_GT(before.gdiObjects, 0u) << "no way to count GDI objects here";
-    }
-    ASSERT_GE(before.windows, 4u) << "the window and its three controls";
 
     for (int i = 0; i < 200; ++i) FillAndClear();
     EXPECT_EQ(Measure(), before);
     EXPECT_EQ(LogLines(Log()).size(), 1u + 205 * 3) << "every listing and clear was logged";
 }
 
-TEST_F(ResourceTest, DpiChangesReplaceTheFontWithoutLeakingIt) {
+TEST_F(LeakTest, DpiChangesReplaceTheFontWithoutLeakingIt) {
     Load();
     RECT frame;
     GetWindowRect(form_->hwnd(), &frame);
     SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&frame));
     const Counts before = Measure();
-    if constexpr (sizeof(void*) == 8) {
-        ASSERT_GT(before.gdiObjects, 0u) << "no way to count GDI objects here";
-    }
     for (int i = 0; i < 100; ++i) {
         const auto oldFont = reinterpret_cast<HGDIOBJ>(SendMessageW(Text1(), WM_GETFONT, 0, 0));
         const UINT dpi = i % 2 == 0 ? 144 : 120;
