@@ -108,17 +108,22 @@ xvfb_alive() { kill -0 "$xvfb_pid" 2>/dev/null || { echo "error: Xvfb has ended"
 # A Wine desktop draws the window frame that no window manager draws under Xvfb.
 "$wine" explorer "/desktop=Quillrake,${width}x${height}" "$build_dir/bin/quillrake.exe" >>"$log" 2>&1 &
 # The locator waits for the window on the same Wine desktop and prints where its button
-# is. The desktop hides the locator's exit status, so only its answer counts, and it
-# goes to a file: Wine's services would hold a pipe open.
+# is; started before that desktop is up, it does not run, so it is tried again. The
+# desktop hides the locator's exit status, so only its answer counts, and it goes to a
+# file: Wine's services would hold a pipe open.
 answer=$(mktemp "$build_dir/locate.XXXXXX")
-timeout 90 "$wine" explorer "/desktop=Quillrake,${width}x${height}" \
-  "$build_dir/bin/quillrake_locate.exe" >"$answer" 2>>"$log" || true
+deadline=$(($(date +%s) + 90))
+while [ ! -s "$answer" ] && [ "$(date +%s)" -lt "$deadline" ]; do
+  xvfb_alive
+  sleep 1
+  timeout 90 "$wine" explorer "/desktop=Quillrake,${width}x${height}" \
+    "$build_dir/bin/quillrake_locate.exe" >"$answer" 2>>"$log" || true
+done
 centre=$(tr -d '\r' <"$answer")
 rm -f "$answer"
-xvfb_alive
 case "$centre" in
 [0-9]*" "[0-9]*) ;;
-*) echo "error: Quillrake's window or its button did not appear within a minute" >&2; exit 1 ;;
+*) echo "error: Quillrake's window or its button did not appear within 90 seconds" >&2; exit 1 ;;
 esac
 sleep 1  # let it paint
 
