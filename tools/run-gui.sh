@@ -116,7 +116,7 @@ deadline=$(($(date +%s) + 90))
 while [ ! -s "$answer" ] && [ "$(date +%s)" -lt "$deadline" ]; do
   xvfb_alive
   sleep 1
-  timeout 90 "$wine" explorer "/desktop=Quillrake,${width}x${height}" \
+  timeout $((deadline - $(date +%s) + 1)) "$wine" explorer "/desktop=Quillrake,${width}x${height}" \
     "$build_dir/bin/quillrake_locate.exe" >"$answer" 2>>"$log" || true
 done
 centre=$(tr -d '\r' <"$answer")
