@@ -105,21 +105,19 @@ rm -f "$displayfd"
 
 xvfb_alive() { kill -0 "$xvfb_pid" 2>/dev/null || { echo "error: Xvfb has ended" >&2; exit 1; }; }
 
-# A Wine desktop draws the window frame that no window manager draws under Xvfb.
-"$wine" explorer "/desktop=Quillrake,${width}x${height}" "$build_dir/bin/quillrake.exe" >>"$log" 2>&1 &
-# The locator waits for the window on the same Wine desktop and prints where its button
-# is; started before that desktop is up, it does not run, so it is tried again. The
-# desktop hides the locator's exit status, so only its answer counts, and it goes to a
-# file: Wine's services would hold a pipe open.
-answer=$(mktemp "$build_dir/locate.XXXXXX")
+# A Wine desktop draws the window frame that no window manager draws under Xvfb. The
+# locator starts Quillrake on it, waits for the window and writes where its button is
+# to a file; the desktop hides the locator's exit status, so only that answer counts.
+answer="$build_dir/locate.$$"
+rm -f "$answer"
+"$wine" explorer "/desktop=Quillrake,${width}x${height}" "$build_dir/bin/quillrake_locate.exe" \
+  "Z:$build_dir/bin/quillrake.exe" "Z:$answer" >>"$log" 2>&1 &
 deadline=$(($(date +%s) + 90))
 while [ ! -s "$answer" ] && [ "$(date +%s)" -lt "$deadline" ]; do
   xvfb_alive
-  sleep 1
-  timeout $((deadline - $(date +%s) + 1)) "$wine" explorer "/desktop=Quillrake,${width}x${height}" \
-    "$build_dir/bin/quillrake_locate.exe" >"$answer" 2>>"$log" || true
+  sleep 0.2
 done
-centre=$(tr -d '\r' <"$answer")
+centre=$(cat "$answer" 2>/dev/null || true)
 rm -f "$answer"
 case "$centre" in
 [0-9]*" "[0-9]*) ;;
