@@ -147,7 +147,7 @@ int Fill() {
         std::vector<double> samples;
         for (int r = 0; r < repeats; ++r)
             samples.push_back(SecondsOf([&] {
-                LineList::Fill(list, font, Module1::RegistryValueLines, lines);
+                LineList::Fill(list, font, 96, Module1::RegistryValueLines, lines);
             }));
         std::printf("| %s | %zu | %d | %.1f ms | %.2f µs |\n", g_build.c_str(), lines, repeats,
                     Median(samples) * 1e3, Median(samples) / static_cast<double>(lines) * 1e6);

@@ -19,17 +19,6 @@ HMODULE ShellCore() {
     return LoadLibraryW((std::wstring(folder, chars) + L"\\shcore.dll").c_str());
 }
 
-Api Lookup() {
-    Api api;
-    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    FindFunction(api.getDpiForWindow, user32, "GetDpiForWindow");
-    FindFunction(api.getSystemMetricsForDpi, user32, "GetSystemMetricsForDpi");
-    FindFunction(api.systemParametersInfoForDpi, user32, "SystemParametersInfoForDpi");
-    FindFunction(api.adjustWindowRectExForDpi, user32, "AdjustWindowRectExForDpi");
-    if (api.getDpiForWindow == nullptr) FindFunction(api.getDpiForMonitor, ShellCore(), "GetDpiForMonitor");
-    return api;
-}
-
 UINT SystemDpi() {
     const WindowDC screen(nullptr, nullptr);
     return static_cast<UINT>(GetDeviceCaps(screen.get(), LOGPIXELSY));
@@ -47,9 +36,24 @@ constexpr UINT kVistaMetricsBytes = kMetricsBytes + sizeof(int);
 
 }  // namespace
 
-Api& Functions() {
-    static Api api = Lookup();
+Api LookUp(HMODULE user32) {
+    Api api;
+    FindFunction(api.enableNonClientDpiScaling, user32, "EnableNonClientDpiScaling");
+    FindFunction(api.getDpiForWindow, user32, "GetDpiForWindow");
+    FindFunction(api.getSystemMetricsForDpi, user32, "GetSystemMetricsForDpi");
+    FindFunction(api.systemParametersInfoForDpi, user32, "SystemParametersInfoForDpi");
+    FindFunction(api.adjustWindowRectExForDpi, user32, "AdjustWindowRectExForDpi");
+    if (api.getDpiForWindow == nullptr) FindFunction(api.getDpiForMonitor, ShellCore(), "GetDpiForMonitor");
     return api;
+}
+
+Api& Functions() {
+    static Api api = LookUp(GetModuleHandleW(L"user32.dll"));
+    return api;
+}
+
+void ScaleFrameWithDpi(HWND window) {
+    if (Functions().enableNonClientDpiScaling != nullptr) Functions().enableNonClientDpiScaling(window);
 }
 
 UINT ForWindow(HWND window) {

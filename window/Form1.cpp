@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "registry/Module1.h"
+#include "window/CommonControls.h"
 #include "window/Dpi.h"
 #include "window/LineList.h"
 #include "resources/Texts.h"
@@ -54,6 +55,8 @@ Form1::~Form1() {
 }
 
 void Form1::Form_Load() {
+    // Before any window, the guard's message box included.
+    CommonControls::Initialise();
     // The guard comes before the window exists, so a refused copy never creates one.
     guard_();
     if (!Create()) return;
@@ -98,6 +101,20 @@ bool Form1::CreateControls() {
 }
 
 void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
+    // Windows' own order: the frame first, then what is inside it, all for this DPI
+    // (asked again, Windows 8.1 may still answer for the monitor the window left).
+    if (suggestedWindowRect != nullptr) {
+        const RECT& r = *suggestedWindowRect;
+        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        RECT frame = {0, 0, Dpi::Scale(kClientSize.cx, dpi), Dpi::Scale(kClientSize.cy, dpi)};
+        Dpi::AdjustFrame(frame, kWindowStyle, kWindowExStyle, dpi);
+        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    dpi_ = dpi;
+
     LOGFONTW logFont = {};
     UniqueFont font;
     if (Dpi::MessageFont(dpi, logFont)) font.reset(CreateFontIndirectW(&logFont));
@@ -112,18 +129,7 @@ void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
-    LineList::FitExtent(Control(IDC_LIST1), font_.get());
-
-    if (suggestedWindowRect != nullptr) {
-        const RECT& r = *suggestedWindowRect;
-        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        return;
-    }
-    RECT frame = {0, 0, Dpi::Scale(kClientSize.cx, dpi), Dpi::Scale(kClientSize.cy, dpi)};
-    Dpi::AdjustFrame(frame, kWindowStyle, kWindowExStyle, dpi);
-    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    LineList::FitExtent(Control(IDC_LIST1), font_.get(), dpi_);
 }
 
 int Form1::Run(int showCommand) {
@@ -161,6 +167,7 @@ LRESULT CALLBACK Form1::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         auto* self = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        Dpi::ScaleFrameWithDpi(hwnd);
     }
     auto* self = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -235,7 +242,7 @@ void Form1::ShowRecentFiles() {
         // with the button still offering to clear.
     }
     const size_t count = last == -1 ? 0 : static_cast<size_t>(last) + 1;
-    LineList::Fill(list1, font_.get(), Module1::RegistryValueLines, count);
+    LineList::Fill(list1, font_.get(), dpi_, Module1::RegistryValueLines, count);
     if (count == 0) {
         AppendLog(Texts::kKeyNotFound);
         // A disabled button cannot keep the keyboard focus; hand it to the list.

@@ -21,8 +21,9 @@ public:
     Form1& operator=(const Form1&) = delete;
     ~Form1();
 
-    // The load event: runs the guard, creates the (still hidden) window and lists the
-    // recent files. hwnd() stays null when the window could not be made.
+    // The load event: readies the common controls, runs the guard, creates the (still
+    // hidden) window and lists the recent files. hwnd() stays null when the window
+    // could not be made.
     void Form_Load();
     HWND hwnd() const { return hwnd_; }
 
@@ -41,6 +42,8 @@ private:
 
     bool Create();
     bool CreateControls();
+    // Takes the window to `dpi`: its frame first (to the rectangle Windows suggests,
+    // if any), then the controls, fonts and the list's sideways range.
     void ApplyDpi(UINT dpi, const RECT* suggestedWindowRect);
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
     void MoveFocus(WPARAM wParam, LPARAM lParam);
@@ -54,5 +57,6 @@ private:
     Guard guard_;
     HWND hwnd_ = nullptr;
     UniqueFont font_;
+    UINT dpi_ = 96;  // what the window is laid out for
     HWND lastFocus_ = nullptr;  // the control to return to when the window is active again
 };

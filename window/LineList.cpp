@@ -29,7 +29,7 @@ private:
 
 }  // namespace
 
-void Fill(HWND list, HFONT font, const std::vector<std::wstring>& lines, size_t count) {
+void Fill(HWND list, HFONT font, UINT dpi, const std::vector<std::wstring>& lines, size_t count) {
     size_t textBytes = 0;
     for (size_t i = 0; i < count; ++i) textBytes += (lines[i].size() + 1) * sizeof(wchar_t);
     // Emptied and filled unseen, then painted once.
@@ -38,10 +38,10 @@ void Fill(HWND list, HFONT font, const std::vector<std::wstring>& lines, size_t 
     SendMessageW(list, LB_INITSTORAGE, count, textBytes);
     for (size_t i = 0; i < count; ++i)
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lines[i].c_str()));
-    FitExtent(list, font);
+    FitExtent(list, font, dpi);
 }
 
-void FitExtent(HWND list, HFONT font) {
+void FitExtent(HWND list, HFONT font, UINT dpi) {
     const WindowDC dc(list, font);
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     std::wstring item;
@@ -55,7 +55,7 @@ void FitExtent(HWND list, HFONT font) {
         GetTextExtentPoint32W(dc.get(), item.data(), static_cast<int>(chars), &size);
         widest = std::max(widest, size.cx);
     }
-    const int margin = Dpi::SystemMetric(SM_CXEDGE, Dpi::ForWindow(list)) * 2;
+    const int margin = Dpi::SystemMetric(SM_CXEDGE, dpi) * 2;
     SendMessageW(list, LB_SETHORIZONTALEXTENT, widest > 0 ? widest + margin : 0, 0);
 }
 

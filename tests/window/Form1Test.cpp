@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/FormHarness.h"
 #include "support/Process.h"
+#include "window/CommonControls.h"
 #include "window/Dpi.h"
 
 namespace {
@@ -17,6 +20,12 @@ using Form1Test = FormTest;
 // Tests that show and activate the window, or look at what it paints: another
 // window in front would change what they see, so they run one at a time.
 using ForegroundTest = FormTest;
+
+// Puts the program's DPI functions back when a test that hid or replaced some ends.
+struct DpiFunctionsRestorer {
+    Dpi::Api saved = Dpi::Functions();
+    ~DpiFunctionsRestorer() { Dpi::Functions() = saved; }
+};
 
 // ---- Start-up ---------------------------------------------------------------
 
@@ -83,6 +92,74 @@ TEST_F(Form1Test, TenThousandValuesAndMebibyteValuesAreAllListedWholeInOrder) {
     EXPECT_TRUE(ListItems(List1()) == expected) << "the list differs from the values";
     ExpectStamped(Log(), L"10002件のキーを発見");
     EXPECT_GT(SendMessageW(List1(), LB_GETHORIZONTALEXTENT, 0, 0), 297) << "long lines scroll sideways";
+}
+
+// The messages this thread's windows were sent while a SentMessages lives, in order.
+std::vector<std::pair<HWND, UINT>> g_sent;
+
+LRESULT CALLBACK RecordSent(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION) g_sent.emplace_back(sent->hwnd, sent->message);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class SentMessages {
+public:
+    SentMessages() {
+        g_sent.clear();
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &RecordSent, nullptr, GetCurrentThreadId());
+    }
+    ~SentMessages() { UnhookWindowsHookEx(hook_); }
+    SentMessages(const SentMessages&) = delete;
+    SentMessages& operator=(const SentMessages&) = delete;
+
+private:
+    HHOOK hook_;
+};
+
+// What the watchers below saw while a window loaded.
+const Form1* g_loading = nullptr;
+bool g_guardRan = false;
+DWORD g_classesReadied = 0;
+bool g_readiedAfterGuardOrWindow = false;
+HWND g_frameScaled = nullptr;
+UINT g_frameScaledDuring = 0;  // the message being handled
+
+BOOL WINAPI WatchCommonControls(const INITCOMMONCONTROLSEX* classes) {
+    g_classesReadied = classes->dwSize == sizeof *classes ? classes->dwICC : 0;
+    g_readiedAfterGuardOrWindow = g_guardRan || g_loading->hwnd() != nullptr;
+    return InitCommonControlsEx(classes);
+}
+
+void WatchGuard() { g_guardRan = true; }
+
+BOOL WINAPI WatchFrameScaling(HWND window) {
+    g_frameScaled = window;
+    g_frameScaledDuring = g_sent.empty() ? 0 : g_sent.back().second;
+    return TRUE;
+}
+
+// Windows XP needs the common controls readied before the first window, the guard's
+// message box included; Windows 10 1607 scales the frame only if asked at WM_NCCREATE.
+TEST_F(Form1Test, StartsUpInTheOrderWindowsNeeds) {
+    const auto savedInitialise = CommonControls::initialise;
+    const DpiFunctionsRestorer restore;
+    CommonControls::initialise = &WatchCommonControls;
+    Dpi::Functions().enableNonClientDpiScaling = &WatchFrameScaling;
+    form_ = std::make_unique<Form1>(GetModuleHandleW(nullptr), &WatchGuard);
+    g_loading = form_.get();
+    {
+        const SentMessages sent;
+        form_->Form_Load();
+    }
+    CommonControls::initialise = savedInitialise;
+
+    ASSERT_NE(form_->hwnd(), nullptr);
+    EXPECT_TRUE(g_guardRan);
+    EXPECT_EQ(g_classesReadied, static_cast<DWORD>(ICC_STANDARD_CLASSES)) << "button, edit and list box";
+    EXPECT_FALSE(g_readiedAfterGuardOrWindow) << "readied first";
+    EXPECT_EQ(g_frameScaled, form_->hwnd());
+    EXPECT_EQ(g_frameScaledDuring, static_cast<UINT>(WM_NCCREATE));
 }
 
 LSTATUS WINAPI OutOfMemory(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD) {
@@ -185,31 +262,35 @@ TEST_F(ForegroundTest, FocusReturnsToItsControlWhenTheWindowIsActivatedAgain) {
 
 // ---- Painting ---------------------------------------------------------------
 
-// Whether the list draws itself when asked now: what it paints into a bitmap that
-// starts out magenta, where nothing the list draws is magenta.
-bool ListDrawsItself(HWND list) {
+constexpr DWORD kMagenta = 0xFF00FF;  // as a 32-bit DIB holds it: 0xRRGGBB
+
+// What a window paints of its client area, in answer to `message` with a memory DC,
+// into a bitmap that starts out magenta: 0xRRGGBB pixels, top row first.
+std::vector<DWORD> Painted(HWND window, UINT message, LPARAM flags) {
     RECT client;
-    GetClientRect(list, &client);
+    GetClientRect(window, &client);
     BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     const HDC dc = CreateCompatibleDC(nullptr);
     const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     const HGDIOBJ old = SelectObject(dc, bitmap);
-    const auto* pixels = static_cast<const DWORD*>(bits);
-    std::fill_n(static_cast<DWORD*>(bits), client.right * client.bottom, 0x00FF00FFu);
-    SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    auto* first = static_cast<DWORD*>(bits);
+    std::fill_n(first, client.right * client.bottom, kMagenta);
+    SendMessageW(window, message, reinterpret_cast<WPARAM>(dc), flags);
     GdiFlush();
-    const bool drawn = std::any_of(pixels, pixels + client.right * client.bottom,
-                                   [](DWORD pixel) { return (pixel & 0xFFFFFF) != 0xFF00FF; });
+    std::vector<DWORD> pixels(first, first + client.right * client.bottom);
+    for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
-    return drawn;
+    return pixels;
+}
+
+// Whether the list draws itself when asked now; nothing it draws is magenta.
+bool ListDrawsItself(HWND list) {
+    const std::vector<DWORD> pixels = Painted(list, WM_PRINTCLIENT, PRF_CLIENT | PRF_ERASEBKGND);
+    return std::any_of(pixels.begin(), pixels.end(), [](DWORD pixel) { return pixel != kMagenta; });
 }
 
 TEST_F(ForegroundTest, TheListIsRepaintedAfterEveryListing) {
@@ -250,6 +331,32 @@ void ExpectRect(HWND control, int left, int top, int width, int height) {
     EXPECT_EQ(r.bottom - r.top, height);
 }
 
+// The colour pixels of an icon, and its width: what Windows draws for it.
+std::pair<LONG, std::vector<DWORD>> IconImage(HICON icon) {
+    ICONINFO parts{};
+    if (icon == nullptr || !GetIconInfo(icon, &parts)) return {};
+    BITMAP bitmap{};
+    GetObjectW(parts.hbmColor, sizeof bitmap, &bitmap);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), bitmap.bmWidth, -bitmap.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> pixels(static_cast<size_t>(bitmap.bmWidth) * bitmap.bmHeight);
+    const HDC screen = GetDC(nullptr);
+    GetDIBits(screen, parts.hbmColor, 0, bitmap.bmHeight, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(parts.hbmColor);
+    DeleteObject(parts.hbmMask);
+    return {bitmap.bmWidth, pixels};
+}
+
+// Quillrake's icon drawn at a size, from the resource (the test program has a copy).
+std::pair<LONG, std::vector<DWORD>> OwnIcon(int size) {
+    const auto icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_QUILLRAKE),
+                                                    IMAGE_ICON, size, size, 0));
+    auto image = IconImage(icon);
+    DestroyIcon(icon);
+    return image;
+}
+
 TEST_F(Form1Test, LayoutAtNinetySixDpi) {
     Load();
     ASSERT_EQ(GetDpiForWindow(form_->hwnd()), 96u);
@@ -271,12 +378,34 @@ TEST_F(Form1Test, LayoutAtNinetySixDpi) {
     }
     EXPECT_EQ(WindowText(form_->hwnd()), L"Quillrake");
     EXPECT_EQ(WindowText(Command1()), L"レジストリクリア");
-    const LONG_PTR style = GetWindowLongPtrW(form_->hwnd(), GWL_STYLE);
-    EXPECT_EQ(style & WS_THICKFRAME, 0) << "fixed size";
-    EXPECT_NE(style & WS_MINIMIZEBOX, 0);
-    EXPECT_EQ(GetWindowLongPtrW(List1(), GWL_STYLE) & LBS_SORT, 0) << "the list keeps registry order";
-    for (HWND control : {Text1(), List1(), Command1()})
-        EXPECT_NE(GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP, 0) << "Tab reaches every control";
+    const struct {
+        const char* what;
+        HWND window;
+        LONG_PTR style;
+        bool has;
+    } kStyles[] = {
+        {"a fixed size", form_->hwnd(), WS_THICKFRAME, false},
+        {"no maximise button", form_->hwnd(), WS_MAXIMIZEBOX, false},
+        {"a minimise button", form_->hwnd(), WS_MINIMIZEBOX, true},
+        {"the list in registry order", List1(), LBS_SORT, false},
+        {"the log scrolling", Text1(), WS_VSCROLL, true},
+        {"Tab reaching the log", Text1(), WS_TABSTOP, true},
+        {"Tab reaching the list", List1(), WS_TABSTOP, true},
+        {"Tab reaching the button", Command1(), WS_TABSTOP, true},
+    };
+    for (const auto& row : kStyles)
+        EXPECT_EQ((GetWindowLongPtrW(row.window, GWL_STYLE) & row.style) != 0, row.has) << row.what;
+
+    const std::vector<DWORD> background = Painted(form_->hwnd(), WM_ERASEBKGND, 0);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const DWORD faceRgb = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
+    EXPECT_EQ(std::count(background.begin(), background.end(), faceRgb), std::ssize(background))
+        << "the background is the dialog face colour";
+    // Alt+Tab and the taskbar show the large icon, the title bar the small one.
+    const auto largeIcon = reinterpret_cast<HICON>(GetClassLongPtrW(form_->hwnd(), GCLP_HICON));
+    const auto smallIcon = reinterpret_cast<HICON>(GetClassLongPtrW(form_->hwnd(), GCLP_HICONSM));
+    EXPECT_EQ(IconImage(largeIcon), OwnIcon(GetSystemMetrics(SM_CXICON))) << "the large icon is Quillrake's";
+    EXPECT_EQ(IconImage(smallIcon), OwnIcon(GetSystemMetrics(SM_CXSMICON))) << "the small icon is Quillrake's";
 }
 
 TEST_F(Form1Test, TheLogShowsItsNewestLine) {
@@ -310,15 +439,50 @@ TEST_F(Form1Test, TheLogCannotBeEditedByTheUser) {
     EXPECT_EQ(Log(), log);
 }
 
+// Three lines, the widest in the middle: every line counts for the sideways range.
+void AddThreeLinesWidestInTheMiddle(HKEY key) {
+    SetString(key, L"1", L"C:\\a.vbp");
+    SetString(key, L"2", L"C:\\" + std::wstring(60, L'W') + L".vbp");
+    SetString(key, L"3", L"C:\\c.vbp");
+}
+
+// How far the list must scroll sideways: its widest item in the font it draws with,
+// plus the two edges of its sunken border, `edge` pixels each.
+LRESULT NeededExtent(HWND list, int edge) {
+    const HDC dc = GetDC(list);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    for (const std::wstring& item : ListItems(list)) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, item.c_str(), static_cast<int>(item.size()), &size);
+        widest = std::max(widest, size.cx);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    return widest + 2 * edge;
+}
+
+LRESULT Extent(HWND list) { return SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0); }
+
 TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
+    AddThreeLinesWidestInTheMiddle(currentUser_.RecentFiles());
     Load();
+    EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, 96)));
+    EXPECT_NE(GetWindowLongPtrW(List1(), GWL_STYLE) & WS_HSCROLL, 0) << "a scroll bar for the long line";
     RECT suggested;
     GetWindowRect(form_->hwnd(), &suggested);
     suggested.right = suggested.left + 2 * (suggested.right - suggested.left);
     suggested.bottom = suggested.top + 2 * (suggested.bottom - suggested.top);
     suggested.left += 3;  // Windows moves the window as well as resizing it
-    SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192),
-                 reinterpret_cast<LPARAM>(&suggested));
+    {
+        const SentMessages sent;
+        SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192),
+                     reinterpret_cast<LPARAM>(&suggested));
+    }
+    const auto moved = std::find_if(g_sent.begin(), g_sent.end(),
+                                    [](const auto& sent) { return sent.second == WM_WINDOWPOSCHANGED; });
+    ASSERT_NE(moved, g_sent.end());
+    EXPECT_EQ(moved->first, form_->hwnd()) << "the window takes its new place before its controls";
     RECT frame;
     GetWindowRect(form_->hwnd(), &frame);
     EXPECT_TRUE(EqualRect(&frame, &suggested)) << "the window takes the rectangle Windows suggests";
@@ -332,6 +496,7 @@ TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, 192);
     EXPECT_EQ(logFont.lfHeight, metrics.lfMessageFont.lfHeight);
+    EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, 192)));
 }
 
 // ---- Windows without per-monitor DPI ---------------------------------------
@@ -358,27 +523,40 @@ int SystemDpi() {
     return dpi;
 }
 
-// Puts the program's DPI functions back when a test that hid some ends.
-struct DpiFunctionsRestorer {
-    Dpi::Api saved = Dpi::Functions();
-    ~DpiFunctionsRestorer() { Dpi::Functions() = saved; }
-};
-
-HRESULT WINAPI MonitorAt144(HMONITOR, int, UINT* dpiX, UINT* dpiY) {
-    *dpiX = *dpiY = 144;
+// A monitor whose scaling the user set to 150 %: that is its effective DPI (type 0).
+HRESULT WINAPI MonitorAt144(HMONITOR, int type, UINT* dpiX, UINT* dpiY) {
+    *dpiX = *dpiY = type == 0 ? 144 : 96;
     return S_OK;
 }
 
 // Windows 8.1: the monitor's DPI, with the system's metrics scaled to it.
 TEST_F(Form1Test, WithOnlyTheMonitorsDpiTheWindowLaysOutAtIt) {
+    // Where user32 has no per-window DPI, the monitor's is looked up in shcore.dll.
+    const Dpi::Api older = Dpi::LookUp(nullptr);
+    ASSERT_NE(older.getDpiForMonitor, nullptr);
+    UINT dpiX = 0, dpiY = 0;
+    EXPECT_EQ(older.getDpiForMonitor(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), 0, &dpiX, &dpiY), S_OK);
+    EXPECT_EQ(static_cast<int>(dpiX), SystemDpi());
+
     const DpiFunctionsRestorer restore;
     Dpi::Functions() = {};
     Dpi::Functions().getDpiForMonitor = &MonitorAt144;
+    AddThreeLinesWidestInTheMiddle(currentUser_.RecentFiles());
     Load();
 
     ExpectRect(List1(), 11, 108, 446, 222);  // 7, 72, 297 and 148 pixels at 96 DPI
     ExpectRect(Command1(), 96, 348, 254, 38);
     EXPECT_EQ(FontHeight(List1()), MulDiv(SystemMessageFontHeight(), 144, SystemDpi()));
+    EXPECT_EQ(Extent(List1()), NeededExtent(List1(), MulDiv(GetSystemMetrics(SM_CXEDGE), 144, SystemDpi())));
+
+    // Moved to a 200 % monitor. Asked again now, Windows 8.1 may still answer for the
+    // monitor the window left (144 here): the change's own DPI counts.
+    RECT frame;
+    GetWindowRect(form_->hwnd(), &frame);
+    SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&frame));
+    ExpectRect(List1(), 14, 144, 594, 296);
+    EXPECT_EQ(FontHeight(List1()), MulDiv(SystemMessageFontHeight(), 192, SystemDpi()));
+    EXPECT_EQ(Extent(List1()), NeededExtent(List1(), MulDiv(GetSystemMetrics(SM_CXEDGE), 192, SystemDpi())));
 }
 
 // Run by the test below in a child process, after it set the system DPI: the window
