@@ -2,10 +2,13 @@
 """Checks a release zip before it is published: layout, the exact exes that were
 built, a read-me Windows Notepad shows correctly, and checksums that match.
 Reports every problem it finds, not just the first; exits 1 if there was any."""
-import argparse, hashlib, re, sys, zipfile
+import argparse, datetime, hashlib, re, sys, zipfile
 
-NAMES = ['x86/quillrake.exe', 'x64/quillrake.exe', 'readme.txt', 'SHA256SUMS']
-README_WORDS = ['レジストリクリア', 'reg export', 'reg import', 'certutil']
+NAMES = ['x86/quillrake.exe', 'x64/quillrake.exe', 'readme.txt', 'LICENSE.txt', 'NOTICES.txt',
+         'SHA256SUMS.txt']
+TEXTS = {'readme.txt': ['レジストリクリア', 'reg export', 'reg import', 'SHA256SUMS.txt', 'MIT'],
+         'LICENSE.txt': ['MIT License', 'the Quillrake developers'],
+         'NOTICES.txt': ['mingw-w64', 'Lucent', 'winpthreads', 'Runtime Library Exception']}
 problems = []
 
 
@@ -18,11 +21,16 @@ def check(ok, passed, failed):
     return ok
 
 
+def crlf_only(text):
+    return re.search(r'\r(?!\n)|(?<!\r)\n', text) is None and text.endswith('\r\n')
+
+
 def main():
     ap = argparse.ArgumentParser(description='Check a release zip.')
     ap.add_argument('zip')
     ap.add_argument('--x86', required=True)
     ap.add_argument('--x64', required=True)
+    ap.add_argument('--date', required=True, type=int, help='when the entries must be dated (Unix time)')
     a = ap.parse_args()
     try:
         z = zipfile.ZipFile(a.zip)
@@ -36,9 +44,11 @@ def main():
           f'entries are {names}, expected {NAMES} in that order')
     check(all(n.isascii() for n in names), 'entry names are ASCII',
           'non-ASCII entry names: ' + ', '.join(n for n in names if not n.isascii()))
+    t = datetime.datetime.fromtimestamp(a.date, datetime.timezone.utc)
+    when = (t.year, t.month, t.day, t.hour, t.minute, t.second - t.second % 2)
     times = {i.date_time for i in infos}
-    check(len(times) == 1, f'every entry is dated {min(times, default=None)}',
-          f'entries carry different times: {sorted(times)}')
+    check(times == {when}, f'every entry is dated {when} (UTC), as the commit',
+          f'entries are dated {sorted(times)}, not {when}')
 
     data = {}
     for name in NAMES:
@@ -54,48 +64,42 @@ def main():
             check(data[name] == expected, f'{name} equals the built file',
                   f'{name} differs from the built file given for it')
 
-    readme = data.get('readme.txt')
-    if readme is not None:
-        check(not readme.startswith(b'\xef\xbb\xbf'), 'readme.txt has no BOM',
-              'readme.txt starts with a UTF-8 BOM')
+    # Every text opens in Notepad on Windows XP: CP932 (or ASCII), CR LF, no BOM.
+    for name, words in TEXTS.items():
+        if name not in data:
+            continue
+        check(not data[name].startswith(b'\xef\xbb\xbf'), f'{name} has no BOM', f'{name} starts with a UTF-8 BOM')
         try:
-            text = readme.decode('cp932')
+            text = data[name].decode('cp932')
         except UnicodeDecodeError as e:
-            text = None
-            check(False, '', f'readme.txt is not valid CP932: {e}')
-        if text is not None:
-            print('ok: readme.txt decodes as CP932')
-            bare = re.search(r'\r(?!\n)|(?<!\r)\n', text)
-            check(bare is None and text.endswith('\r\n'), 'readme.txt uses CR LF line ends',
-                  'readme.txt has a bare CR or LF, or no final CR LF')
-            missing = [w for w in README_WORDS if w not in text]
-            check(not missing, 'readme.txt mentions ' + ', '.join(README_WORDS),
-                  'readme.txt does not mention ' + ', '.join(missing))
-            check('{VERSION}' not in text, 'readme.txt has its version filled in',
-                  'readme.txt still contains {VERSION}')
+            check(False, '', f'{name} is not valid CP932: {e}')
+            continue
+        print(f'ok: {name} decodes as CP932')
+        check(crlf_only(text), f'{name} uses CR LF line ends', f'{name} has a bare CR or LF, or no final CR LF')
+        missing = [w for w in words if w not in text]
+        check(not missing, f'{name} mentions ' + ', '.join(words), f'{name} does not mention ' + ', '.join(missing))
+        check('{VERSION}' not in text, f'{name} has no placeholder left', f'{name} still contains {{VERSION}}')
 
-    sums = data.get('SHA256SUMS')
+    sums = data.get('SHA256SUMS.txt')
     if sums is not None:
         listed, bad = {}, []
-        lines = sums.decode('ascii', 'replace').split('\n')
-        if lines[-1] == '':
-            lines.pop()
-        else:
-            bad.append('no final LF')
-        for line in lines:
+        text = sums.decode('ascii', 'replace')
+        if not crlf_only(text):
+            bad.append('a bare CR or LF, or no final CR LF')
+        for line in text.split('\r\n')[:-1]:
             m = re.fullmatch(r'([0-9a-f]{64})  (\S+)', line)
             if m and m[2] not in listed:
                 listed[m[2]] = m[1]
             else:
                 bad.append(repr(line))
-        check(not bad, 'SHA256SUMS is well formed (LF, "<hex>  <name>")',
-              'SHA256SUMS has malformed or duplicate lines: ' + ', '.join(bad))
-        check(list(listed) == NAMES[:3], 'SHA256SUMS lists ' + ', '.join(NAMES[:3]),
-              f'SHA256SUMS lists {list(listed)}, expected {NAMES[:3]}')
+        check(not bad, 'SHA256SUMS.txt is well formed (CR LF, "<hex>  <name>")',
+              'SHA256SUMS.txt has malformed or duplicate lines: ' + ', '.join(bad))
+        check(list(listed) == NAMES[:-1], 'SHA256SUMS.txt lists ' + ', '.join(NAMES[:-1]),
+              f'SHA256SUMS.txt lists {list(listed)}, expected {NAMES[:-1]}')
         for name, digest in listed.items():
-            if name in data and name != 'SHA256SUMS':
+            if name in data:
                 check(hashlib.sha256(data[name]).hexdigest() == digest,
-                      f'SHA256SUMS matches {name}', f'SHA256SUMS is wrong for {name}')
+                      f'SHA256SUMS.txt matches {name}', f'SHA256SUMS.txt is wrong for {name}')
 
     if problems:
         sys.exit(f'check-dist.py: {a.zip}: {len(problems)} problem(s)')

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Packs both builds, the Japanese read-me and SHA256SUMS into one release zip.
-Everything that could vary between runs (order, times, attributes, compression)
-is pinned, so the same inputs always give the same zip, byte for byte."""
+"""Packs both builds, the Japanese read-me, the licence, the third-party notices and
+SHA256SUMS.txt into one release zip. Everything that could vary between runs (order,
+times, attributes, compression) is pinned: the entries are dated SOURCE_DATE_EPOCH
+(the time of the commit being built), so the same inputs give the same zip, byte
+for byte."""
 import argparse, datetime, hashlib, os, re, stat, struct, sys, tempfile, zipfile
 
 MACHINES = {'x86': 0x014C, 'x64': 0x8664}  # IMAGE_FILE_MACHINE_I386 / _AMD64
@@ -31,12 +33,15 @@ def read_exe(arch, path):
     return data
 
 
-def readme_bytes(path, version):
+def text_bytes(option, path, version=None):
+    """A text for Notepad on old Windows: CP932 with CR LF line ends."""
     try:
         text = open(path, 'rb').read().decode('utf-8')
     except (OSError, UnicodeDecodeError) as e:
-        fail(f'--readme: {e}')
-    text = text.lstrip('\ufeff').replace('{VERSION}', version)
+        fail(f'--{option}: {e}')
+    text = text.lstrip('\ufeff')
+    if version is not None:
+        text = text.replace('{VERSION}', version)
     lines = text.replace('\r\n', '\n').replace('\r', '\n').split('\n')
     if lines[-1] == '':
         lines.pop()
@@ -50,14 +55,18 @@ def readme_bytes(path, version):
                 back = None
             if back != ch:
                 hint = f' (CP932 has U+{ord(back):04X})' if back else ''
-                fail(f'--readme line {no} column {col}: U+{ord(ch):04X} is not in CP932{hint}')
-    return ''.join(line + '\r\n' for line in lines).encode('cp932')
+                fail(f'--{option} line {no} column {col}: U+{ord(ch):04X} is not in CP932{hint}')
+    return crlf(lines).encode('cp932')
+
+
+def crlf(lines):
+    return ''.join(line + '\r\n' for line in lines)
 
 
 def zip_time():
     epoch = os.environ.get('SOURCE_DATE_EPOCH')
     if not epoch:
-        return (1980, 1, 1, 0, 0, 0)
+        fail('SOURCE_DATE_EPOCH is not set: the entries are dated by the commit being built')
     try:
         t = datetime.datetime.fromtimestamp(int(epoch), datetime.timezone.utc)
     except (ValueError, OverflowError, OSError):
@@ -74,6 +83,8 @@ def main():
     ap.add_argument('--x86', required=True)
     ap.add_argument('--x64', required=True)
     ap.add_argument('--readme', required=True)
+    ap.add_argument('--license', required=True)
+    ap.add_argument('--notices', required=True)
     ap.add_argument('--out', required=True)
     a = ap.parse_args()
     if not re.fullmatch(r'[0-9A-Za-z][0-9A-Za-z._-]*', a.version):
@@ -81,9 +92,12 @@ def main():
 
     entries = [('x86/quillrake.exe', read_exe('x86', a.x86)),
                ('x64/quillrake.exe', read_exe('x64', a.x64)),
-               ('readme.txt', readme_bytes(a.readme, a.version))]
-    sums = ''.join(f'{hashlib.sha256(d).hexdigest()}  {n}\n' for n, d in entries)
-    entries.append(('SHA256SUMS', sums.encode('ascii')))
+               ('readme.txt', text_bytes('readme', a.readme, a.version)),
+               ('LICENSE.txt', text_bytes('license', a.license)),
+               ('NOTICES.txt', text_bytes('notices', a.notices))]
+    # What sha256sum -c reads, with CR LF and .txt so that Notepad opens it.
+    sums = crlf(f'{hashlib.sha256(d).hexdigest()}  {n}' for n, d in entries)
+    entries.append(('SHA256SUMS.txt', sums.encode('ascii')))
 
     when = zip_time()
     out_dir = os.path.dirname(os.path.abspath(a.out))

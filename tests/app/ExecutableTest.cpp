@@ -30,11 +30,17 @@ TEST(Executable, VersionRecordNamesQuillrakeVersionOneInJapanese) {
         if (!VerQueryValueW(record.data(), query.c_str(), &value, &chars)) return std::wstring(L"<none>");
         return std::wstring(static_cast<const wchar_t*>(value));
     };
-    EXPECT_EQ(text(L"FileVersion"), L"1.00");
-    EXPECT_EQ(text(L"ProductVersion"), L"1.00");
-    EXPECT_EQ(text(L"FileDescription"), L"Quillrake");
-    EXPECT_EQ(text(L"ProductName"), L"Quillrake");
-    EXPECT_EQ(text(L"InternalName"), L"Quillrake");
+    const std::pair<const wchar_t*, const wchar_t*> kStrings[] = {
+        {L"FileVersion", L"1.00"},
+        {L"ProductVersion", L"1.00"},
+        {L"FileDescription", L"Quillrake"},
+        {L"ProductName", L"Quillrake"},
+        {L"InternalName", L"Quillrake"},
+        {L"OriginalFilename", L"quillrake.exe"},
+        {L"CompanyName", L"the Quillrake developers"},
+        {L"LegalCopyright", L"Copyright (C) 2026 the Quillrake developers. MIT License."},
+    };
+    for (const auto& [name, value] : kStrings) EXPECT_EQ(text(name), value) << ::testing::PrintToString(std::wstring(name));
 
     void* fixedPart = nullptr;
     UINT fixedBytes = 0;
