@@ -6,7 +6,8 @@
 #   ./dev.sh bench [--build x86|x64]  measure both builds (or one) under Wine; writes
 #                   build/bench-report.md
 #   ./dev.sh build  configure and build both (x86: XP SP3 and later; x64: 7 SP1 and later)
-#   ./dev.sh import FILE   import a UTF-8 .reg file into your own prefix
+#   ./dev.sh import FILE.reg   import a .reg file (UTF-16 as reg export writes it, UTF-8
+#                   or ASCII) into your own prefix
 #   ./dev.sh dist [--verify]   the release zip dist/quillrake-VERSION.zip; --verify builds it
 #                   twice, from two fresh clones, and compares them byte for byte
 set -eu
@@ -64,11 +65,22 @@ build() {
   done
 }
 
-# The build named by --build (x86 by default: it runs on every Windows).
+# Ends with the usage line of one command when its arguments are not what it takes.
+refuse_arguments() {
+  echo "usage: ./dev.sh $1" >&2
+  exit 2
+}
+
+# The build named by "--build x86|x64" in the arguments given, else $1; anything else
+# is refused with the command's usage line ($2).
 pick_build() {
-  chosen=x86
-  if [ "${1:-}" = --build ]; then chosen=${2:-}; fi
-  case "$chosen" in x86|x64) ;; *) echo "unknown build '$chosen': x86 or x64" >&2; exit 2 ;; esac
+  chosen=$1 usage=$2
+  shift 2
+  case "$#:${1:-}:${2:-}" in
+  0::) ;;
+  2:--build:x86|2:--build:x64) chosen=$2 ;;
+  *) refuse_arguments "$usage" ;;
+  esac
 }
 
 # Stops when this machine cannot run the build given (x86 where the kernel refuses
@@ -82,12 +94,22 @@ refuse_unrunnable() {
   exit 1
 }
 
-command=${1:-test}
+usage() {
+  echo "usage: ./dev.sh COMMAND, one of:" >&2
+  sed -n '3,12s/^#//p' "$0" >&2
+  exit 2
+}
+
+[ $# -gt 0 ] || usage
+command=$1
+shift
 case "$command" in
 build)
+  [ $# -eq 0 ] || refuse_arguments build
   setup_build
   build "$builds" "" ;;
 test)
+  [ $# -eq 0 ] || refuse_arguments test
   setup_build
   build "$builds" ""
   failed=0
@@ -96,21 +118,21 @@ test)
   for preset in $builds; do cat "build/$preset/not-run.txt" 2>/dev/null || true; done
   exit $failed ;;
 bench)
+  pick_build "$builds" "bench [--build x86|x64]" "$@"
   setup_build
   need_packages time procps
-  measured=$builds
-  if [ "${2:-}" = --build ]; then pick_build "$2" "${3:-}"; measured=$chosen; fi
-  for preset in $measured; do refuse_unrunnable "$preset" "$command"; done
+  for preset in $chosen; do refuse_unrunnable "$preset" "$command"; done
   build "$builds" ""
-  sh bench/run.sh build "$measured" ;;
+  sh bench/run.sh build "$chosen" ;;
 run|demo)
-  pick_build "${2:-}" "${3:-}"
+  pick_build x86 "$command [--build x86|x64]" "$@"
   setup_build
   refuse_unrunnable "$chosen" "$command"
   need_packages xvfb xauth xdotool imagemagick fonts-wine fonts-ipafont-gothic
   build "$chosen" "quillrake quillrake_locate"
   exec sh tools/run-gui.sh "$command" "build/$chosen" ;;
 dist)
+  case "$*" in ""|--verify) ;; *) refuse_arguments "dist [--verify]" ;; esac
   setup_build
   need_packages git
   build "$builds" quillrake
@@ -123,10 +145,15 @@ dist)
       exit 1
     fi
   done
+  # Every entry is dated by the commit being built: the same commit, the same zip.
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+  export SOURCE_DATE_EPOCH
   python3 tools/dist.py --version "$version" --x86 build/x86/bin/quillrake.exe \
-    --x64 build/x64/bin/quillrake.exe --readme resources/readme-ja.txt --out "$zip"
-  python3 tools/check-dist.py "$zip" --x86 build/x86/bin/quillrake.exe --x64 build/x64/bin/quillrake.exe
-  if [ "${2:-}" = --verify ]; then
+    --x64 build/x64/bin/quillrake.exe --readme resources/readme-ja.txt --license LICENSE \
+    --notices resources/notices.txt --out "$zip"
+  python3 tools/check-dist.py "$zip" --x86 build/x86/bin/quillrake.exe --x64 build/x64/bin/quillrake.exe \
+    --date "$SOURCE_DATE_EPOCH"
+  if [ "${1:-}" = --verify ]; then
     # Two fresh clones of this commit in two other places, built one after the other.
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT
@@ -139,11 +166,10 @@ dist)
       build/x86/bin/quillrake.exe build/x64/bin/quillrake.exe
   fi ;;
 import)
-  [ $# -eq 2 ] || { echo "usage: $0 import FILE.reg" >&2; exit 2; }
+  [ $# -eq 1 ] || refuse_arguments "import FILE.reg"
   setup_build
   mkdir -p build
-  exec sh tools/run-gui.sh import build "$(cd "$caller_dir" && realpath "$2")" ;;
+  exec sh tools/run-gui.sh import build "$(cd "$caller_dir" && realpath "$1")" ;;
 *)
-  sed -n '2,11p' "$0" >&2
-  exit 2 ;;
+  usage ;;
 esac

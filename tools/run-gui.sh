@@ -2,21 +2,25 @@
 # Starts Quillrake under Wine with a Japanese locale.
 #   run-gui.sh run  BUILD_DIR   against your own prefix ($WINEPREFIX, else ~/.wine)
 #   run-gui.sh demo BUILD_DIR   against a throw-away prefix with four recent projects
-#   run-gui.sh import BUILD_DIR FILE   imports a UTF-8 .reg file into your own prefix
+#   run-gui.sh import BUILD_DIR FILE   imports a .reg file into your own prefix
 # Without a display it runs under Xvfb, saves a screenshot, prints its path and closes;
 # the demo then also clicks レジストリクリア and saves a second screenshot.
+# Quillrake runs with a Japanese locale (Wine's ANSI code page 932); Wine's own tools
+# run with yours, so that what they say is in your language.
 set -eu
 mode=$1 build_dir=$(cd "$2" && pwd)
 tools=$(cd "$(dirname "$0")" && pwd)
 eval "$(sh "$tools/find-wine.sh")"
-export LC_ALL=ja_JP.UTF-8 WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES='mscoree,mshtml='
+export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES='mscoree,mshtml='
+japanese="env LC_ALL=ja_JP.UTF-8"
 log=$(mktemp "$build_dir/run-gui.XXXXXX.log")
 
-xvfb_pid=""
+xvfb_pid="" converted=""
 cleanup() {
   status=$?
   trap - EXIT
   set +e
+  rm -f "$converted"
   # Wine ends first, while its display still exists; each step bounded.
   if [ -n "$xvfb_pid" ]; then timeout 20 "$wine" taskkill /im quillrake.exe >>"$log" 2>&1 || true; fi
   if [ "$mode" = demo ]; then
@@ -30,10 +34,9 @@ cleanup() {
       rmdir "$(dirname "$folder")" 2>/dev/null || true
     done
     rm -rf "$WINEPREFIX"
-  elif [ -n "$xvfb_pid" ]; then
-    # Your own prefix: its other programs are left alone, Wine ends when they do.
-    timeout 60 "$wineserver" -w >>"$log" 2>&1 || true
   fi
+  # In your own prefix, other programs are left alone; the Wine desktop that showed
+  # Quillrake ends with its display.
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   if [ $status -ne 0 ]; then cat "$log" >&2; fi
   rm -f "$log"
@@ -43,13 +46,25 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Wine reads .reg files as UTF-16 with a byte-order mark when they are not ANSI. A
-# UTF-8 byte-order mark, if any, goes.
+# Wine's reg import reads a .reg file as UTF-16 when it starts with a byte-order mark,
+# else as ANSI. UTF-16 as reg export writes it goes in as it is; UTF-16 big-endian,
+# UTF-8 (with or without its mark) and ASCII are turned into it first.
 import_reg() {
-  utf16=$(mktemp "$build_dir/import.XXXXXX.reg")
-  { printf '\377\376'; sed '1s/^\xEF\xBB\xBF//' "$1" | iconv -f UTF-8 -t UTF-16LE; } >"$utf16"
-  timeout 120 "$wine" reg import "$utf16" >>"$log" 2>&1 || { cat "$log" >&2; rm -f "$utf16"; exit 1; }
-  rm -f "$utf16"
+  converted=$(mktemp "$build_dir/import.XXXXXX.reg")
+  case "$(head -c 3 "$1" | od -An -tx1 | tr -d ' \n')" in
+  fffe*) cp "$1" "$converted" ;;
+  feff*) { printf '\377\376'; tail -c +3 "$1" | iconv -f UTF-16BE -t UTF-16LE; } >"$converted" 2>/dev/null ;;
+  efbbbf) { printf '\377\376'; tail -c +4 "$1" | iconv -f UTF-8 -t UTF-16LE; } >"$converted" 2>/dev/null ;;
+  *) { printf '\377\376'; iconv -f UTF-8 -t UTF-16LE <"$1"; } >"$converted" 2>/dev/null ;;
+  esac || {
+    echo "error: $1 is not a .reg file this can read: it must be UTF-16 with a byte-order mark" \
+      "(as reg export writes it), UTF-8 or ASCII" >&2
+    exit 1
+  }
+  timeout 120 "$wine" reg import "$converted" >>"$log" 2>&1 ||
+    { cat "$log" >&2; echo "error: Wine could not import $1" >&2; exit 1; }
+  rm -f "$converted"
+  converted=""
 }
 
 if [ "$mode" = demo ]; then
@@ -64,7 +79,7 @@ if [ "$mode" = import ]; then
   exit 0
 fi
 
-[ -f "$WINEPREFIX/system.reg" ] || timeout 300 "$wine" wineboot -i >>"$log" 2>&1
+[ -f "$WINEPREFIX/system.reg" ] || timeout 300 $japanese "$wine" wineboot -i >>"$log" 2>&1
 if [ "$mode" = run ]; then
   echo "Quillrake maps Japanese UI fonts to IPA Gothic and copies Wine's Marlett and Tahoma"
   echo "into $WINEPREFIX (nothing else there is changed)."
@@ -80,7 +95,7 @@ if [ "$mode" = demo ]; then import_reg "$tools/demo-recent-files.reg"; fi
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "starting Quillrake in $WINEPREFIX"
-  "$wine" "$build_dir/bin/quillrake.exe" >>"$log" 2>&1
+  $japanese "$wine" "$build_dir/bin/quillrake.exe" >>"$log" 2>&1
   exit 0
 fi
 
@@ -110,7 +125,7 @@ xvfb_alive() { kill -0 "$xvfb_pid" 2>/dev/null || { echo "error: Xvfb has ended"
 # to a file; the desktop hides the locator's exit status, so only that answer counts.
 answer="$build_dir/locate.$$"
 rm -f "$answer"
-"$wine" explorer "/desktop=Quillrake,${width}x${height}" "$build_dir/bin/quillrake_locate.exe" \
+$japanese "$wine" explorer "/desktop=Quillrake,${width}x${height}" "$build_dir/bin/quillrake_locate.exe" \
   "Z:$build_dir/bin/quillrake.exe" "Z:$answer" >>"$log" 2>&1 &
 deadline=$(($(date +%s) + 90))
 while [ ! -s "$answer" ] && [ "$(date +%s)" -lt "$deadline" ]; do
