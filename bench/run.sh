@@ -64,7 +64,9 @@ first=${builds%% *}
 {
   echo "# Quillrake performance"
   echo
-  echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores of"
+  commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)
+  git -C "$root" diff --quiet HEAD 2>/dev/null || commit="$commit with uncommitted changes"
+  echo "Measured for commit $commit, $(date -u '+%Y-%m-%d %H:%M UTC'), on $(nproc) cores of"
   echo "$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1),"
   echo "$(free -g | awk '/^Mem:/{print $2}') GiB, $(. /etc/os-release; echo "$PRETTY_NAME"), $("$wine" --version),"
   echo "ja_JP.UTF-8 locale, Wine's null graphics driver. Builds measured in the same run:"
@@ -112,6 +114,13 @@ first=${builds%% *}
   done
   echo
   echo "Peak memory is that of the whole Wine process, median of 5, measured from outside."
+  echo
+  echo "Size of quillrake.exe, as built for this commit:"
+  for b in x86 x64; do
+    if [ -f "$root_build/$b/bin/quillrake.exe" ]; then
+      echo "- $b: $(stat -c %s "$root_build/$b/bin/quillrake.exe") bytes"
+    fi
+  done
 } >"$body"
 mv "$body" "$report"
 cat "$report"
