@@ -50,15 +50,21 @@ setup_build() {
   need_japanese_locale
 }
 
-# Builds the targets named, or everything, for each build given; one build at a time
-# in this tree.
+# Configures one build, holding its lock (file descriptor 9) until the caller lets go:
+# one build at a time in this tree. Configuring finds Wine and whether this machine
+# runs 32-bit programs (build/PRESET/wine.env).
+configure() {
+  mkdir -p "build/$1"
+  exec 9>"build/$1.lock"
+  flock 9
+  cmake --preset "$1" >/dev/null
+}
+
+# Builds the targets named, or everything, for each build given.
 build() {
   targets=$2
   for preset in $1; do
-    mkdir -p "build/$preset"
-    exec 9>"build/$preset.lock"
-    flock 9
-    cmake --preset "$preset" >/dev/null
+    configure "$preset"
     # shellcheck disable=SC2086
     cmake --build --preset "$preset" -j "$(nproc)" ${targets:+--target $targets}
     flock -u 9
@@ -87,9 +93,11 @@ pick_build() {
 # 32-bit programs), naming the build that does run.
 refuse_unrunnable() {
   [ "$1" = x86 ] || return 0
-  verdict=$(/usr/bin/python3 tools/can-run-32bit.py) || exit 1
-  [ "$verdict" = yes ] && return 0
-  echo "error: the x86 build cannot run here: ${verdict#no: }." >&2
+  configure x86
+  flock -u 9
+  . build/x86/wine.env
+  [ "$runs_32bit" = yes ] && return 0
+  echo "error: the x86 build cannot run here: ${runs_32bit#no: }." >&2
   echo "Use the x64 build: ./dev.sh $2 --build x64" >&2
   exit 1
 }
@@ -146,7 +154,8 @@ dist)
     fi
   done
   # Every entry is dated by the commit being built: the same commit, the same zip.
-  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+  # A date given from outside, as reproducible-builds tools do, is taken instead.
+  SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
   export SOURCE_DATE_EPOCH
   python3 tools/dist.py --version "$version" --x86 build/x86/bin/quillrake.exe \
     --x64 build/x64/bin/quillrake.exe --readme resources/readme-ja.txt --license LICENSE \
@@ -162,14 +171,28 @@ dist)
       (cd "$scratch/$side" && ./dev.sh dist) >"$scratch/$side.log" 2>&1 ||
         { cat "$scratch/$side.log" >&2; echo "error: the build in $scratch/$side failed" >&2; exit 1; }
     done
-    python3 tools/compare-builds.py "$scratch/a" "$scratch/b" "$zip" \
-      build/x86/bin/quillrake.exe build/x64/bin/quillrake.exe
+    # Byte for byte; where two differ, diffoscope (installed only then) shows where.
+    differing=""
+    for file in "$zip" build/x86/bin/quillrake.exe build/x64/bin/quillrake.exe; do
+      if cmp -s "$scratch/a/$file" "$scratch/b/$file"; then
+        echo "identical: $file ($(sha256sum <"$scratch/a/$file" | cut -d ' ' -f 1))"
+      else
+        differing="$differing $file"
+      fi
+    done
+    if [ -n "$differing" ]; then
+      need_packages diffoscope
+      for file in $differing; do diffoscope "$scratch/a/$file" "$scratch/b/$file" >&2 || true; done
+      echo "error: not the same from two builds:$differing" >&2
+      exit 1
+    fi
   fi ;;
 import)
   [ $# -eq 1 ] || refuse_arguments "import FILE.reg"
   setup_build
-  mkdir -p build
-  exec sh tools/run-gui.sh import build "$(cd "$caller_dir" && realpath "$1")" ;;
+  configure x64  # where Wine is
+  flock -u 9
+  exec sh tools/run-gui.sh import build/x64 "$(cd "$caller_dir" && realpath "$1")" ;;
 *)
   usage ;;
 esac

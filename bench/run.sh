@@ -9,15 +9,16 @@ root_build=$(cd "$1" && pwd)
 builds=${2:-x86 x64}
 report=$root_build/bench-report.md
 root=$(cd "$(dirname "$0")/.." && pwd)
-eval "$(sh "$root/tools/find-wine.sh")"
+wine_env="$root_build/${builds%% *}/wine.env"
+. "$wine_env"  # where the build found Wine
 prefix="$root_build/bench-prefix"
 rm -f "$report"
 
 out=$(mktemp)
 growth=$(mktemp)
 body=$(mktemp)
-sh "$root/tests/wine/prefix.sh" up "$prefix"
-trap 'sh "$root/tests/wine/prefix.sh" down "$prefix"; rm -f "$out" "$growth" "$body"' EXIT
+sh "$root/tests/wine/prefix.sh" up "$prefix" "$wine_env"
+trap 'sh "$root/tests/wine/prefix.sh" down "$prefix" "$wine_env"; rm -f "$out" "$growth" "$body"' EXIT
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' LC_ALL=ja_JP.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 

@@ -1,20 +1,36 @@
 #!/usr/bin/python3
-"""Checks what Windows reads from quillrake.exe before any of its code runs, from the
-PE structures themselves (Debian's python3-pefile), against the values Windows
+"""Checks, from the PE structures themselves (Debian's python3-pefile), what Windows
+reads from the programs before any of their code runs, against the values Windows
 documents and requires; Wine would start a program that fails most of these.
 
-Usage: check-pe.py x86|x64 PROGRAM
+Usage: check-pe.py x86|x64 VERSION IMPORT_LIST PROGRAM [OTHER...]
+PROGRAM is quillrake.exe, which gets every check; each OTHER program (tests, tools)
+only the one every program of the project must pass: it imports Windows system DLLs
+only. VERSION is the version text the version record carries ("1.00").
+
+An IMPORT_LIST line is "DLL!Function  oldest Windows", the oldest Windows being one of
+WINDOWS below; its line "# minimum: NAME" names the build's oldest Windows.
 Prints one line per check; exits 1 when any failed.
 """
 import re
+import struct
 import sys
 import xml.etree.ElementTree as ElementTree
 
 import pefile
 
+WINDOWS = ['2000', 'XP', 'XP SP1', 'XP SP2', 'XP SP3', 'Vista', '7', '7 SP1', '8', '8.1',
+           '10 1507', '10 1607', '10 1703']
+SYSTEM_DLL = re.compile(r'(kernel32|user32|gdi32|advapi32|comctl32|msvcrt|version|shell32|ole32|ntdll'
+                        r'|api-ms-win-crt-[a-z0-9-]+|ucrtbase)\.dll')
 MACHINES = {'x86': (0x014C, 'x86'), 'x64': (0x8664, 'amd64')}  # PE machine, manifest name
-RT_MANIFEST = 24
+
+RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 CREATEPROCESS_MANIFEST_RESOURCE_ID = 1
+IDI_QUILLRAKE = 1
+DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x0040, 0x0100, 0x0020
+RELOCS_STRIPPED = 0x0001
+SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
 
 ASM_V1 = 'urn:schemas-microsoft-com:asm.v1'
 ASM_V3 = 'urn:schemas-microsoft-com:asm.v3'
@@ -42,36 +58,138 @@ def check(ok, what, why=''):
     return ok
 
 
-def resources(pe, type_id):
-    """(id, bytes) of every resource of one type, in every language."""
-    found = []
-    directory = getattr(pe, 'DIRECTORY_ENTRY_RESOURCE', None)
-    for kind in directory.entries if directory is not None else []:
-        if kind.id != type_id:
-            continue
-        for entry in kind.directory.entries:
-            for language in entry.directory.entries:
-                data = language.data.struct
-                found.append((entry.id, pe.get_data(data.OffsetToData, data.Size)))
-    return found
+def load(path):
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY[f'IMAGE_DIRECTORY_ENTRY_{name}']
+                                           for name in ('IMPORT', 'RESOURCE', 'BASERELOC')])
+    return pe
 
 
 def imports(pe):
-    """Every imported function as "dll!name", the DLL in lower case."""
-    return {f'{dll.dll.decode().lower()}!{function.name.decode()}'
+    """Every imported function as "DLL!name", the DLL as the import table spells it."""
+    return {f'{dll.dll.decode()}!{function.name.decode()}'
             for dll in getattr(pe, 'DIRECTORY_ENTRY_IMPORT', [])
             for function in dll.imports if function.name}
 
 
+def resources(pe, type_id):
+    """{id: bytes} of every resource of one type (the first language of each)."""
+    found = {}
+    directory = getattr(pe, 'DIRECTORY_ENTRY_RESOURCE', None)
+    for kind in directory.entries if directory is not None else []:
+        if kind.id == type_id:
+            for entry in kind.directory.entries:
+                data = entry.directory.entries[0].data.struct
+                found.setdefault(entry.id, pe.get_data(data.OffsetToData, data.Size))
+    return found
+
+
+def check_system_dlls(pe, name):
+    dlls = [dll.dll.decode() for dll in getattr(pe, 'DIRECTORY_ENTRY_IMPORT', [])]
+    others = [dll for dll in dlls if not SYSTEM_DLL.fullmatch(dll.lower())]
+    check(dlls and not others, f'{name} imports Windows system DLLs only',
+          'not part of Windows: ' + ', '.join(others) if dlls else 'no import table')
+
+
+def check_import_list(pe, list_path):
+    allowed, minimum, bad = {}, None, []
+    for number, line in enumerate(open(list_path, encoding='utf-8'), 1):
+        line = line.strip()
+        if line.startswith('# minimum:'):
+            minimum = line.split(':', 1)[1].strip()
+        if not line or line.startswith('#'):
+            continue
+        function, _, oldest = line.partition(' ')
+        if oldest.strip() not in WINDOWS:
+            bad.append(f'{list_path}:{number}: unknown Windows {oldest.strip()!r}')
+        allowed[function.lower()] = (function, oldest.strip())
+    if not check(minimum in WINDOWS, f'{list_path} names the oldest Windows of the build',
+                 f"no '# minimum:' line naming one of {WINDOWS}"):
+        return
+    newer = [f'{f} needs Windows {w}' for f, w in allowed.values()
+             if w in WINDOWS and WINDOWS.index(w) > WINDOWS.index(minimum)]
+    check(not bad and not newer, f'every listed function is there on Windows {minimum}',
+          '; '.join(bad + newer))
+    found = imports(pe)
+    unlisted = sorted(f for f in found if f.lower() not in allowed)
+    check(found and not unlisted, f'all {len(found)} imports are listed, each there on Windows {minimum}',
+          f'not in {list_path}: ' + ', '.join(unlisted) if found else 'no imports')
+    check(any(f.lower() == 'comctl32.dll!initcommoncontrolsex' for f in found),
+          'it calls InitCommonControlsEx, without which Windows XP makes none of its controls',
+          'not imported')
+
+
+def check_headers(pe, arch):
+    flags = pe.OPTIONAL_HEADER.DllCharacteristics
+    wanted = {'ASLR (DYNAMIC_BASE)': DYNAMIC_BASE, 'DEP (NX_COMPAT)': NX_COMPAT}
+    if arch == 'x64':
+        wanted['high-entropy ASLR (HIGH_ENTROPY_VA)'] = HIGH_ENTROPY_VA
+    for what, flag in wanted.items():
+        check(flags & flag, f'{what} is on', f'DllCharacteristics {flags:#06x}')
+    relocations = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_BASERELOC']]
+    check(relocations.Size > 0 and not pe.FILE_HEADER.Characteristics & RELOCS_STRIPPED,
+          'it has base relocations, so that ASLR can move it', 'stripped')
+    both = [s.Name.rstrip(b'\0').decode() for s in pe.sections
+            if s.Characteristics & SCN_WRITE and s.Characteristics & SCN_EXECUTE]
+    check(not both, 'no section is both writable and executable', ', '.join(both))
+    check(pe.FILE_HEADER.TimeDateStamp == 0, 'no time stamp in the PE header (the same bytes from every build)',
+          f'TimeDateStamp {pe.FILE_HEADER.TimeDateStamp}')
+    if arch == 'x86':
+        versions = (pe.OPTIONAL_HEADER.MajorOperatingSystemVersion, pe.OPTIONAL_HEADER.MinorOperatingSystemVersion,
+                    pe.OPTIONAL_HEADER.MajorSubsystemVersion, pe.OPTIONAL_HEADER.MinorSubsystemVersion)
+        check(versions == (5, 1, 5, 1), 'it asks for system and subsystem 5.01, as Windows XP requires',
+              'OS {}.{:02}, subsystem {}.{:02}'.format(*versions))
+    # The DLL search is narrowed through functions looked up by name at start: the
+    # names GetProcAddress is given live in the read-only data.
+    constant = b''.join(s.get_data() for s in pe.sections
+                        if not s.Characteristics & (SCN_WRITE | SCN_EXECUTE))
+    for function in ('SetDefaultDllDirectories', 'SetDllDirectoryW'):
+        check(b'\0' + function.encode() + b'\0' in constant,
+              f'it looks up {function} (the DLL search restriction)', 'the name is not in its read-only data')
+
+
+def check_version_record(pe, version):
+    major, minor = (int(part) for part in version.split('.'))
+    fixed = pe.VS_FIXEDFILEINFO[0] if hasattr(pe, 'VS_FIXEDFILEINFO') else None
+    numbers = (fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS, fixed.ProductVersionLS) if fixed else None
+    check(numbers == ((major << 16) | minor, 0, (major << 16) | minor, 0),
+          f'the version record says {major}.{minor}.0.0 in numbers', str(numbers))
+    tables = {table.LangID.decode(): {k.decode(): v.decode() for k, v in table.entries.items()}
+              for info in getattr(pe, 'FileInfo', [[]])[0] if info.Key == b'StringFileInfo'
+              for table in info.StringTable}
+    translations = [var.entry.get(b'Translation') for info in getattr(pe, 'FileInfo', [[]])[0]
+                    if info.Key == b'VarFileInfo' for var in info.Var]
+    check(list(tables) == ['041104B0'] and translations == ['0x0411 0x04b0'],
+          'the version record is in Japanese, as Unicode text (041104B0)', f'{list(tables)} {translations}')
+    strings = next(iter(tables.values()), {})
+    expected = {'FileVersion': version, 'ProductVersion': version, 'FileDescription': 'Quillrake',
+                'ProductName': 'Quillrake', 'InternalName': 'Quillrake', 'OriginalFilename': 'quillrake.exe',
+                'CompanyName': 'the Quillrake developers',
+                'LegalCopyright': 'Copyright (C) 2026 the Quillrake developers. MIT License.'}
+    wrong = {key: strings.get(key) for key, value in expected.items() if strings.get(key) != value}
+    check(not wrong, 'the version record names Quillrake ' + version + ', its file and its copyright',
+          f'wrong: {wrong}')
+
+
+def check_icons(pe):
+    group = resources(pe, RT_GROUP_ICON).get(IDI_QUILLRAKE, b'')
+    count = struct.unpack_from('<H', group, 4)[0] if len(group) >= 6 else 0
+    entries = [struct.unpack_from('<BBBBHHIH', group, 6 + 14 * i) for i in range(count)
+               if len(group) >= 6 + 14 * (i + 1)]
+    images = [(width or 256, colours) for width, _, colours, *_ in entries]
+    check(images == [(16, 16), (32, 16), (48, 16)],
+          'the icon has 16, 32 and 48 pixel images in 16 colours (the title bar, Alt+Tab, Explorer)', str(images))
+    icons = resources(pe, RT_ICON)
+    check(all(entry[-1] in icons for entry in entries), 'every image of the icon is there', 'missing images')
+
+
 def check_manifest(pe, arch):
     manifests = resources(pe, RT_MANIFEST)
-    if not check([i for i, _ in manifests] == [CREATEPROCESS_MANIFEST_RESOURCE_ID],
-                 'one manifest, with the id Windows reads at process start (1)',
-                 f'manifest ids {[i for i, _ in manifests]}'):
+    if not check(list(manifests) == [CREATEPROCESS_MANIFEST_RESOURCE_ID],
+                 'one manifest, with the id Windows reads at process start (1)', f'manifest ids {list(manifests)}'):
         return
-    text = manifests[0][1]
     try:
-        root = ElementTree.fromstring(text)
+        root = ElementTree.fromstring(manifests[CREATEPROCESS_MANIFEST_RESOURCE_ID])
     except ElementTree.ParseError as e:
         check(False, 'the manifest is well-formed XML', str(e))
         return
@@ -91,8 +209,7 @@ def check_manifest(pe, arch):
     dependencies = root.findall(f'{{{ASM_V1}}}dependency/{{{ASM_V1}}}dependentAssembly/{{{ASM_V1}}}assemblyIdentity')
     check(len(dependencies) == 1, 'one dependency: the common controls', f'{len(dependencies)} dependencies')
     for dependency in dependencies:
-        wrong = {key: dependency.get(key) for key, value in COMMON_CONTROLS.items()
-                 if dependency.get(key) != value}
+        wrong = {key: dependency.get(key) for key, value in COMMON_CONTROLS.items() if dependency.get(key) != value}
         if dependency.get('processorArchitecture') not in ('*', MACHINES[arch][1]):
             wrong['processorArchitecture'] = dependency.get('processorArchitecture')
         check(not wrong, 'the common controls 6 identity is the one Windows has', f'wrong: {wrong}')
@@ -119,22 +236,23 @@ def check_manifest(pe, arch):
           'has ' + ', '.join(SUPPORTED_OS.get(i, i) for i in ids))
 
 
-def main(arch, path):
-    if arch not in MACHINES:
-        sys.exit(f'usage: {sys.argv[0]} x86|x64 PROGRAM')
-    pe = pefile.PE(path, fast_load=True)
-    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_RESOURCE'],
-                                           pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_IMPORT']])
-    if not check(pe.FILE_HEADER.Machine == MACHINES[arch][0], f'{path} is an {arch} program',
-                 f'machine {pe.FILE_HEADER.Machine:#x}'):
-        return 1
-    check_manifest(pe, arch)
-    check('comctl32.dll!InitCommonControlsEx' in imports(pe),
-          'it calls InitCommonControlsEx, without which Windows XP makes none of its controls',
-          'not imported')
-    print(f'{path}: {len(failures)} check(s) failed' if failures else f'{path}: all checks passed')
+def main(arch, version, import_list, program, *others):
+    pe = load(program)
+    if check(pe.FILE_HEADER.Machine == MACHINES[arch][0], f'{program} is an {arch} program',
+             f'machine {pe.FILE_HEADER.Machine:#x}'):
+        check_system_dlls(pe, program)
+        check_import_list(pe, import_list)
+        check_headers(pe, arch)
+        check_version_record(pe, version)
+        check_icons(pe)
+        check_manifest(pe, arch)
+    for other in others:
+        check_system_dlls(load(other), other)
+    print(f'{len(failures)} check(s) failed' if failures else 'all checks passed')
     return 1 if failures else 0
 
 
 if __name__ == '__main__':
-    sys.exit(main(*sys.argv[1:]) if len(sys.argv) == 3 else f'usage: {sys.argv[0]} x86|x64 PROGRAM')
+    if len(sys.argv) < 5 or sys.argv[1] not in MACHINES:
+        sys.exit(__doc__)
+    sys.exit(main(*sys.argv[1:]))

@@ -2,12 +2,15 @@
 """Says whether this machine can run 32-bit x86 programs, by starting one: 32-bit
 Wine's own loader, which runs the x86 build. Prints "yes", or "no: WHY" when the
 kernel refuses 32-bit programs ("Exec format error"). Any other failure (wine32 not
-installed, a broken loader) is an error, never a "no": exit status 1."""
+installed, a broken loader) is an error, never a "no": exit status 1.
+Usage: can-run-32bit.py LOADER (Debian's wine32 installs it as /usr/lib/wine/wine)"""
 import errno
 import subprocess
 import sys
 
-LOADER = '/usr/lib/wine/wine'  # Debian's wine32:i386
+if len(sys.argv) != 2:
+    sys.exit(__doc__)
+LOADER = sys.argv[1]
 
 try:
     # Not through a shell: a shell would try an unrunnable ELF file as a script.

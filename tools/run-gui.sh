@@ -3,26 +3,69 @@
 #   run-gui.sh run  BUILD_DIR   against your own prefix ($WINEPREFIX, else ~/.wine)
 #   run-gui.sh demo BUILD_DIR   against a throw-away prefix with four recent projects
 #   run-gui.sh import BUILD_DIR FILE   imports a .reg file into your own prefix
-# Without a display it runs under Xvfb, saves a screenshot, prints its path and closes;
-# the demo then also clicks レジストリクリア and saves a second screenshot.
+# Without a display it runs on a virtual one (xvfb-run), saves a screenshot, prints its
+# path and closes; the demo then also clicks レジストリクリア and saves a second one.
 # Quillrake runs with a Japanese locale (Wine's ANSI code page 932); Wine's own tools
 # run with yours, so that what they say is in your language.
 set -eu
 mode=$1 build_dir=$(cd "$2" && pwd)
 tools=$(cd "$(dirname "$0")" && pwd)
-eval "$(sh "$tools/find-wine.sh")"
+. "$build_dir/wine.env"  # where the build found Wine
 export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES='mscoree,mshtml='
 japanese="env LC_ALL=ja_JP.UTF-8"
-log=$(mktemp "$build_dir/run-gui.XXXXXX.log")
 
-xvfb_pid="" converted=""
+# On the virtual display (run-gui.sh on-display BUILD_DIR MODE, from xvfb-run below):
+# start Quillrake, take the screenshots, and end Wine's part before the display goes.
+if [ "$mode" = on-display ]; then
+  mode=$3
+  screenshot() {
+    tmp=$(mktemp "$build_dir/shot.XXXXXX.png")
+    import -display "$DISPLAY" -window root "$tmp"
+    mv "$tmp" "$1"
+  }
+  stop_wine() {
+    timeout 20 "$wine" taskkill /im quillrake.exe >>"$log" 2>&1 || true
+    if [ "$mode" = demo ]; then timeout 30 "$wineserver" -k >>"$log" 2>&1 || true; fi
+  }
+  trap stop_wine EXIT
+  # A Wine desktop draws the window frame that no window manager draws here. The
+  # locator starts Quillrake on it, waits for the window and writes where its button
+  # is to a file; the desktop hides the locator's exit status, so only that answer counts.
+  answer="$build_dir/locate.$$"
+  rm -f "$answer"
+  $japanese "$wine" explorer "/desktop=Quillrake,$SCREEN_SIZE" "$build_dir/bin/quillrake_locate.exe" \
+    "Z:$build_dir/bin/quillrake.exe" "Z:$answer" >>"$log" 2>&1 &
+  deadline=$(($(date +%s) + 90))
+  while [ ! -s "$answer" ] && [ "$(date +%s)" -lt "$deadline" ]; do sleep 0.2; done
+  centre=$(cat "$answer" 2>/dev/null || true)
+  rm -f "$answer"
+  case "$centre" in
+  [0-9]*" "[0-9]*) ;;
+  *) echo "error: Quillrake's window or its button did not appear within 90 seconds" >&2; exit 1 ;;
+  esac
+  sleep 1  # let it paint
+  shot="$build_dir/quillrake-$mode.png"
+  screenshot "$shot"
+  echo "screenshot: $shot"
+  if [ "$mode" = demo ]; then
+    # shellcheck disable=SC2086
+    xdotool mousemove $centre click 1
+    sleep 1
+    shot="$build_dir/quillrake-demo-cleared.png"
+    screenshot "$shot"
+    echo "screenshot after clearing: $shot"
+  fi
+  exit 0
+fi
+
+log=$(mktemp "$build_dir/run-gui.XXXXXX.log")
+export log
+converted=""
 cleanup() {
   status=$?
   trap - EXIT
   set +e
   rm -f "$converted"
-  # Wine ends first, while its display still exists; each step bounded.
-  if [ -n "$xvfb_pid" ]; then timeout 20 "$wine" taskkill /im quillrake.exe >>"$log" 2>&1 || true; fi
   if [ "$mode" = demo ]; then
     timeout 30 "$wineserver" -k >>"$log" 2>&1 || true
     timeout 60 "$wineserver" -w >>"$log" 2>&1 || true
@@ -35,9 +78,6 @@ cleanup() {
     done
     rm -rf "$WINEPREFIX"
   fi
-  # In your own prefix, other programs are left alone; the Wine desktop that showed
-  # Quillrake ends with its display.
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   if [ $status -ne 0 ]; then cat "$log" >&2; fi
   rm -f "$log"
   exit $status
@@ -107,53 +147,8 @@ logpixels() {
 dpi=$(logpixels 'HKCU\Control Panel\Desktop')
 [ -n "$dpi" ] || dpi=$(logpixels 'HKCC\Software\Fonts')
 dpi=$((0x${dpi:-60}))
-width=$((400 * dpi / 96)) height=$((340 * dpi / 96))
-
-# A free display: Xvfb picks it and says which.
-displayfd=$(mktemp "$build_dir/display.XXXXXX")
-Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -nolisten tcp 3>"$displayfd" >>"$log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$displayfd" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$displayfd")"
-rm -f "$displayfd"
-[ "$DISPLAY" != ":" ] || { cat "$log" >&2; echo "error: Xvfb did not start" >&2; exit 1; }
-
-xvfb_alive() { kill -0 "$xvfb_pid" 2>/dev/null || { echo "error: Xvfb has ended" >&2; exit 1; }; }
-
-# A Wine desktop draws the window frame that no window manager draws under Xvfb. The
-# locator starts Quillrake on it, waits for the window and writes where its button is
-# to a file; the desktop hides the locator's exit status, so only that answer counts.
-answer="$build_dir/locate.$$"
-rm -f "$answer"
-$japanese "$wine" explorer "/desktop=Quillrake,${width}x${height}" "$build_dir/bin/quillrake_locate.exe" \
-  "Z:$build_dir/bin/quillrake.exe" "Z:$answer" >>"$log" 2>&1 &
-deadline=$(($(date +%s) + 90))
-while [ ! -s "$answer" ] && [ "$(date +%s)" -lt "$deadline" ]; do
-  xvfb_alive
-  sleep 0.2
-done
-centre=$(cat "$answer" 2>/dev/null || true)
-rm -f "$answer"
-case "$centre" in
-[0-9]*" "[0-9]*) ;;
-*) echo "error: Quillrake's window or its button did not appear within 90 seconds" >&2; exit 1 ;;
-esac
-sleep 1  # let it paint
-
-screenshot() {
-  xvfb_alive
-  tmp=$(mktemp "$build_dir/shot.XXXXXX.png")
-  import -display "$DISPLAY" -window root "$tmp"
-  mv "$tmp" "$1"
-}
-shot="$build_dir/quillrake-$mode.png"
-screenshot "$shot"
-echo "screenshot: $shot"
-if [ "$mode" = demo ]; then
-  # shellcheck disable=SC2086
-  xdotool mousemove $centre click 1
-  sleep 1
-  shot="$build_dir/quillrake-demo-cleared.png"
-  screenshot "$shot"
-  echo "screenshot after clearing: $shot"
-fi
+SCREEN_SIZE="$((400 * dpi / 96))x$((340 * dpi / 96))"
+export SCREEN_SIZE
+# A free display of that size for the part above; it goes when that part ends.
+xvfb-run --auto-servernum --error-file="$log" --server-args="-screen 0 ${SCREEN_SIZE}x24" \
+  sh "$0" on-display "$build_dir" "$mode"

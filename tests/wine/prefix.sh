@@ -2,12 +2,12 @@
 # up:   makes the test prefix ready (once), headless, and starts one persistent
 #       wineserver for the whole test run;
 # down: shuts that wineserver down.
-# Usage: prefix.sh up|down PREFIX
+# Usage: prefix.sh up|down PREFIX WINE_ENV (the build tree's wine.env: where Wine is)
 # Every step has a time limit, and the prefix counts as ready only once all of them
 # have finished.
 set -eu
 action=$1 prefix=$2
-eval "$(sh "$(dirname "$0")/../../tools/find-wine.sh")"
+. "$3"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 unset DISPLAY WAYLAND_DISPLAY
 log="$prefix.log"
@@ -35,7 +35,7 @@ null_driver_set() { grep -q '^"Graphics"="null"' "$prefix/user.reg" 2>/dev/null;
 case "$action" in
 down) stop_server; exit 0 ;;
 up) ;;
-*) echo "usage: $0 up|down PREFIX" >&2; exit 2 ;;
+*) echo "usage: $0 up|down PREFIX WINE_ENV" >&2; exit 2 ;;
 esac
 
 : >"$log"
