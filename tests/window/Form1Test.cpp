@@ -142,6 +142,8 @@ BOOL WINAPI WatchFrameScaling(HWND window) {
 // Windows XP needs the common controls readied before the first window, the guard's
 // message box included; Windows 10 1607 scales the frame only if asked at WM_NCCREATE.
 TEST_F(Form1Test, StartsUpInTheOrderWindowsNeeds) {
+    g_guardRan = false;
+    g_frameScaled = nullptr;
     const auto savedInitialise = CommonControls::initialise;
     const DpiFunctionsRestorer restore;
     CommonControls::initialise = &WatchCommonControls;
