@@ -266,13 +266,19 @@ TEST_F(ForegroundTest, FocusReturnsToItsControlWhenTheWindowIsActivatedAgain) {
 
 constexpr DWORD kMagenta = 0xFF00FF;  // as a 32-bit DIB holds it: 0xRRGGBB
 
+// A 32-bit bitmap of that size, top row first.
+BITMAPINFO TopDown32(LONG width, LONG height) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    return info;
+}
+
 // What a window paints of its client area, in answer to `message` with a memory DC,
 // into a bitmap that starts out magenta: 0xRRGGBB pixels, top row first.
 std::vector<DWORD> Painted(HWND window, UINT message, LPARAM flags) {
     RECT client;
     GetClientRect(window, &client);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    const BITMAPINFO info = TopDown32(client.right, client.bottom);
     void* bits = nullptr;
     const HDC dc = CreateCompatibleDC(nullptr);
     const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -339,8 +345,7 @@ std::pair<LONG, std::vector<DWORD>> IconImage(HICON icon) {
     if (icon == nullptr || !GetIconInfo(icon, &parts)) return {};
     BITMAP bitmap{};
     GetObjectW(parts.hbmColor, sizeof bitmap, &bitmap);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), bitmap.bmWidth, -bitmap.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    BITMAPINFO info = TopDown32(bitmap.bmWidth, bitmap.bmHeight);
     std::vector<DWORD> pixels(static_cast<size_t>(bitmap.bmWidth) * bitmap.bmHeight);
     const HDC screen = GetDC(nullptr);
     GetDIBits(screen, parts.hbmColor, 0, bitmap.bmHeight, pixels.data(), &info, DIB_RGB_COLORS);
