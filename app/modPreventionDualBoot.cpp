@@ -10,12 +10,15 @@ namespace modPreventionDualBoot {
 namespace {
 
 // True when another process holds the mutex. This process keeps its own handle for
-// its whole life, which is what makes the next copy see it.
+// its whole life, which is what makes the next copy see it. A mutex that exists but
+// may not be opened belongs to a copy of another user or of higher rights (started
+// as administrator): a copy runs all the same.
 bool PreviousInstanceRunning() {
     static UniqueHandle mutex;
     if (mutex) return false;  // Asked before by this same copy.
     mutex.reset(CreateMutexW(nullptr, FALSE, kMutexName));
-    return mutex && GetLastError() == ERROR_ALREADY_EXISTS;
+    const DWORD error = GetLastError();
+    return mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
 }
 
 }  // namespace

@@ -4,6 +4,11 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
+#include <sddl.h>
+
+#include "app/modPreventionDualBoot.h"
 #include "support/Process.h"
 #include "window/Form1.h"
 
@@ -41,16 +46,11 @@ void CloseNormally(const ProgramCopy& copy, HWND window) {
     EXPECT_EQ(copy.ExitCode(), 0u);
 }
 
-TEST(SingleInstance, SecondCopySaysSoAndEndsWithoutAWindow) {
-    ProgramCopy first;
-    ASSERT_TRUE(first.started());
-    const HWND firstWindow = WaitForWindow(first.id(), Form1::kClassName, kPatience);
-    ASSERT_NE(firstWindow, nullptr) << "the first copy shows no window";
-
-    ProgramCopy second;
-    ASSERT_TRUE(second.started());
-    const HWND box = WaitForWindow(second.id(), kMessageBoxClass, kPatience);
-    ASSERT_NE(box, nullptr) << "the second copy shows no message box";
+// A copy refused as the user sees it: only the message box, which ends the copy.
+void ExpectRefused(const ProgramCopy& copy) {
+    ASSERT_TRUE(copy.started());
+    const HWND box = WaitForWindow(copy.id(), kMessageBoxClass, kPatience);
+    ASSERT_NE(box, nullptr) << "the copy shows no message box";
     EXPECT_EQ(TextOf(box), L"Quillrake");
     EXPECT_EQ(TextOf(GetDlgItem(box, kMessageBoxText)), L"既に起動されています");
     const std::vector<HWND> buttons = VisibleButtons(box);
@@ -60,13 +60,37 @@ TEST(SingleInstance, SecondCopySaysSoAndEndsWithoutAWindow) {
     EXPECT_TRUE(icon == nullptr || !IsWindowVisible(icon) ||
                 SendMessageW(icon, STM_GETICON, 0, 0) == 0)
         << "no icon";
-    EXPECT_TRUE(WindowsOf(second.id(), Form1::kClassName).empty()) << "refused before any window";
+    EXPECT_TRUE(WindowsOf(copy.id(), Form1::kClassName).empty()) << "refused before any window";
 
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(buttons[0]));
-    ASSERT_TRUE(second.WaitForExit(kPatience)) << "the second copy did not end after OK";
+    ASSERT_TRUE(copy.WaitForExit(kPatience)) << "the copy did not end after OK";
+}
+
+TEST(SingleInstance, SecondCopySaysSoAndEndsWithoutAWindow) {
+    ProgramCopy first;
+    ASSERT_TRUE(first.started());
+    const HWND firstWindow = WaitForWindow(first.id(), Form1::kClassName, kPatience);
+    ASSERT_NE(firstWindow, nullptr) << "the first copy shows no window";
+
+    ExpectRefused(ProgramCopy());
 
     EXPECT_TRUE(IsWindow(firstWindow) && IsWindowVisible(firstWindow)) << "the first copy is unaffected";
     CloseNormally(first, firstWindow);
+}
+
+// A copy started as administrator, or by another user in this session, holds a mutex
+// that this user may only wait on: opening it is refused, and yet that copy runs.
+TEST(SingleInstance, CopyBesideAMutexItMayNotOpenSaysSo) {
+    PSECURITY_DESCRIPTOR waitOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;0x00100000;;;WD)", SDDL_REVISION_1,
+                                                                     &waitOnly, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, waitOnly, FALSE};
+    const HANDLE held = CreateMutexW(&attributes, FALSE, modPreventionDualBoot::kMutexName);
+    LocalFree(waitOnly);
+    ASSERT_NE(held, nullptr);
+
+    ExpectRefused(ProgramCopy());
+    CloseHandle(held);
 }
 
 TEST(SingleInstance, CopyStartedAfterTheFirstEndedRunsNormally) {
