@@ -25,6 +25,14 @@ SYSTEM_DLL = re.compile(r'(kernel32|user32|gdi32|advapi32|comctl32|msvcrt|versio
                         r'|api-ms-win-crt-[a-z0-9-]+|ucrtbase)\.dll')
 MACHINES = {'x86': (0x014C, 'x86'), 'x64': (0x8664, 'amd64')}  # PE machine, manifest name
 
+# What quillrake.exe must call, and the functions it must look up at run time.
+REQUIRED_IMPORTS = {
+    'COMCTL32.dll!InitCommonControlsEx': 'without which Windows XP makes none of its controls',
+    'KERNEL32.dll!HeapSetInformation': 'to end on heap corruption, which Windows does unasked only for 6.0 programs',
+}
+LOOKED_UP = {'SetDefaultDllDirectories': 'the DLL search restriction', 'SetDllDirectoryW': 'the DLL search restriction',
+             'SetProcessDEPPolicy': 'DEP where the NX_COMPAT bit is not honoured'}
+
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 CREATEPROCESS_MANIFEST_RESOURCE_ID = 1
 IDI_QUILLRAKE = 1
@@ -114,9 +122,9 @@ def check_import_list(pe, list_path):
     unlisted = sorted(f for f in found if f.lower() not in allowed)
     check(found and not unlisted, f'all {len(found)} imports are listed, each there on Windows {minimum}',
           f'not in {list_path}: ' + ', '.join(unlisted) if found else 'no imports')
-    check(any(f.lower() == 'comctl32.dll!initcommoncontrolsex' for f in found),
-          'it calls InitCommonControlsEx, without which Windows XP makes none of its controls',
-          'not imported')
+    for function, why in REQUIRED_IMPORTS.items():
+        check(any(f.lower() == function.lower() for f in found), f'it calls {function.partition("!")[2]}, {why}',
+              'not imported')
 
 
 def check_headers(pe, arch):
@@ -139,13 +147,13 @@ def check_headers(pe, arch):
                     pe.OPTIONAL_HEADER.MajorSubsystemVersion, pe.OPTIONAL_HEADER.MinorSubsystemVersion)
         check(versions == (5, 1, 5, 1), 'it asks for system and subsystem 5.01, as Windows XP requires',
               'OS {}.{:02}, subsystem {}.{:02}'.format(*versions))
-    # The DLL search is narrowed through functions looked up by name at start: the
-    # names GetProcAddress is given live in the read-only data.
+    # Functions that older Windows lack are looked up by name at start: the names
+    # GetProcAddress is given live in the read-only data.
     constant = b''.join(s.get_data() for s in pe.sections
                         if not s.Characteristics & (SCN_WRITE | SCN_EXECUTE))
-    for function in ('SetDefaultDllDirectories', 'SetDllDirectoryW'):
+    for function, why in LOOKED_UP.items():
         check(b'\0' + function.encode() + b'\0' in constant,
-              f'it looks up {function} (the DLL search restriction)', 'the name is not in its read-only data')
+              f'it looks up {function} ({why})', 'the name is not in its read-only data')
 
 
 def check_version_record(pe, version):
