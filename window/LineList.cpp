@@ -12,7 +12,8 @@ namespace LineList {
 namespace {
 
 // Switches a window's drawing off for its own lifetime, and back on with a repaint
-// however the scope ends.
+// however the scope ends: of its border and scroll bars too, which may have come or
+// gone meanwhile (as WM_SETREDRAW's documentation asks).
 class DrawingOff {
 public:
     explicit DrawingOff(HWND window) : window_(window) { SetWindowRedraw(window_, FALSE); }
@@ -20,7 +21,7 @@ public:
     DrawingOff& operator=(const DrawingOff&) = delete;
     ~DrawingOff() {
         SetWindowRedraw(window_, TRUE);
-        InvalidateRect(window_, nullptr, TRUE);
+        RedrawWindow(window_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
 
 private:

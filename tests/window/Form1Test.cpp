@@ -317,7 +317,12 @@ TEST_F(ForegroundTest, TheListIsRepaintedAfterEveryListing) {
         GetClientRect(List1(), &client);
         ASSERT_TRUE(GetUpdateRect(List1(), &dirty, FALSE)) << "the new lines wait to be painted";
         EXPECT_TRUE(EqualRect(&dirty, &client)) << "all of the list";
-        UpdateWindow(List1());
+        {
+            const SentMessages sent;
+            UpdateWindow(List1());
+        }
+        EXPECT_GT(std::count(g_sent.begin(), g_sent.end(), std::pair(List1(), UINT{WM_NCPAINT})), 0)
+            << "its border and scroll bars too";
         EXPECT_FALSE(GetUpdateRect(List1(), nullptr, FALSE)) << "and then they are painted";
     }
 }
