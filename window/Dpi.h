@@ -5,6 +5,9 @@
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0  // Windows 8.1 and later send it; older headers lack it
 #endif
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4  // Windows 10 1703 and later
+#endif
 
 // The DPI a window is laid out for. Windows 10 version 1607 and later tell it per
 // window and give metrics for any DPI; Windows 8.1 tells it per monitor; older Windows

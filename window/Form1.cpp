@@ -37,6 +37,16 @@ constexpr ControlLayout kControls[] = {
      {64, 232, 64 + 169, 232 + 25}},
 };
 
+SIZE ClientSize(UINT dpi) { return {Dpi::Scale(kClientSize.cx, dpi), Dpi::Scale(kClientSize.cy, dpi)}; }
+
+// The window around that client area, with the frame Windows draws at `dpi`.
+SIZE WindowSize(UINT dpi) {
+    const SIZE client = ClientSize(dpi);
+    RECT frame = {0, 0, client.cx, client.cy};
+    Dpi::AdjustFrame(frame, kWindowStyle, kWindowExStyle, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 // The user locale's short date, one blank and its time, for one moment.
 std::wstring LocalDateTimeText() {
     SYSTEMTIME now;
@@ -103,32 +113,43 @@ bool Form1::CreateControls() {
 void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
     // Windows' own order: the frame first, then what is inside it, all for this DPI
     // (asked again, Windows 8.1 may still answer for the monitor the window left).
-    if (suggestedWindowRect != nullptr) {
-        const RECT& r = *suggestedWindowRect;
-        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    } else {
-        RECT frame = {0, 0, Dpi::Scale(kClientSize.cx, dpi), Dpi::Scale(kClientSize.cy, dpi)};
-        Dpi::AdjustFrame(frame, kWindowStyle, kWindowExStyle, dpi);
-        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
     dpi_ = dpi;
-
-    LOGFONTW logFont = {};
-    UniqueFont font;
-    if (Dpi::MessageFont(dpi, logFont)) font.reset(CreateFontIndirectW(&logFont));
-    // Keep the old font alive until no control uses it any more.
-    if (font) std::swap(font, font_);
-
+    PlaceFrame(suggestedWindowRect);
     for (const ControlLayout& item : kControls) {
         const RECT& r = item.bounds;
-        const HWND control = Control(item.id);
-        SetWindowPos(control, nullptr, Dpi::Scale(r.left, dpi), Dpi::Scale(r.top, dpi),
+        SetWindowPos(Control(item.id), nullptr, Dpi::Scale(r.left, dpi), Dpi::Scale(r.top, dpi),
                      Dpi::Scale(r.right - r.left, dpi), Dpi::Scale(r.bottom - r.top, dpi),
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
+    ApplyFont();
+}
+
+void Form1::PlaceFrame(const RECT* suggestedWindowRect) {
+    const SIZE size = WindowSize(dpi_);
+    const POINT at = suggestedWindowRect != nullptr
+                         ? POINT{suggestedWindowRect->left, suggestedWindowRect->top}
+                         : POINT{};
+    constexpr UINT kKeep = SWP_NOZORDER | SWP_NOACTIVATE;
+    SetWindowPos(hwnd_, nullptr, at.x, at.y, size.cx, size.cy,
+                 suggestedWindowRect != nullptr ? kKeep : kKeep | SWP_NOMOVE);
+    // The frame the window really got may differ from the one computed (a Windows whose
+    // frame does not follow the window's DPI): the client area is what must be exact.
+    RECT client, window;
+    if (IsIconic(hwnd_) || !GetClientRect(hwnd_, &client) || !GetWindowRect(hwnd_, &window)) return;
+    const SIZE wanted = ClientSize(dpi_);
+    if (client.right == wanted.cx && client.bottom == wanted.cy) return;
+    SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left + wanted.cx - client.right,
+                 window.bottom - window.top + wanted.cy - client.bottom, kKeep | SWP_NOMOVE);
+}
+
+void Form1::ApplyFont() {
+    LOGFONTW logFont = {};
+    UniqueFont font;
+    if (Dpi::MessageFont(dpi_, logFont)) font.reset(CreateFontIndirectW(&logFont));
+    // Keep the old font alive until no control uses it any more.
+    if (font) std::swap(font, font_);
+    for (const ControlLayout& item : kControls)
+        SendMessageW(Control(item.id), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     LineList::FitExtent(Control(IDC_LIST1), font_.get(), dpi_);
 }
 
@@ -212,9 +233,17 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
         RestoreFocus();
         return 0;
+    case WM_GETDPISCALEDSIZE:
+        // Windows 10 1703 and later ask first, and then suggest exactly this size.
+        *reinterpret_cast<SIZE*>(lParam) = WindowSize(static_cast<UINT>(wParam));
+        return TRUE;
     case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_SETTINGCHANGE:
+        // The user chose another message font or text size.
+        if (wParam == SPI_SETNONCLIENTMETRICS) ApplyFont();
+        break;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

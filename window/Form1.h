@@ -42,9 +42,16 @@ private:
 
     bool Create();
     bool CreateControls();
-    // Takes the window to `dpi`: its frame first (to the rectangle Windows suggests,
-    // if any), then the controls, fonts and the list's sideways range.
+    // Takes the window to `dpi`: its frame first (to the place Windows suggests, if
+    // any), then the controls, fonts and the list's sideways range.
     void ApplyDpi(UINT dpi, const RECT* suggestedWindowRect);
+    // Moves the window to the suggested place, if any, and sizes it so that its
+    // client area is the 96-DPI one scaled exactly to dpi_: a suggested size scales
+    // the frame too, which Windows 8.1 and 10 before 1703 do not.
+    void PlaceFrame(const RECT* suggestedWindowRect);
+    // Gives every control the user's message font at dpi_, and fits the list's
+    // sideways range to it.
+    void ApplyFont();
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
     void MoveFocus(WPARAM wParam, LPARAM lParam);
     void RestoreFocus();

@@ -476,16 +476,34 @@ LRESULT NeededExtent(HWND list, int edge) {
 
 LRESULT Extent(HWND list) { return SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0); }
 
+UINT WINAPI WindowAt120(HWND) { return 120; }
+
 TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
     AddThreeLinesWidestInTheMiddle(currentUser_.RecentFiles());
-    Load();
-    EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, 96)));
+    {
+        // The window's own DPI differs from the system's, as on a second monitor.
+        const DpiFunctionsRestorer restore;
+        Dpi::Functions().getDpiForWindow = &WindowAt120;
+        Load();
+    }
+    RECT client;
+    GetClientRect(form_->hwnd(), &client);
+    EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(389L, 336L)) << "311 by 269 at 96 DPI";
+    EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, 120)));
     EXPECT_NE(GetWindowLongPtrW(List1(), GWL_STYLE) & WS_HSCROLL, 0) << "a scroll bar for the long line";
+
+    // Windows 10 1703 and later ask for the size first, and suggest it.
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(form_->hwnd(), GWL_STYLE));
+    RECT wanted = {0, 0, 622, 538};
+    AdjustWindowRectExForDpi(&wanted, style, FALSE, 0, 192);
+    SIZE asked{};
+    EXPECT_TRUE(SendMessageW(form_->hwnd(), WM_GETDPISCALEDSIZE, 192, reinterpret_cast<LPARAM>(&asked)));
+    EXPECT_EQ(std::pair(asked.cx, asked.cy), std::pair(wanted.right - wanted.left, wanted.bottom - wanted.top));
+    // Older ones scale the whole window, frame included, which leaves a band below.
     RECT suggested;
     GetWindowRect(form_->hwnd(), &suggested);
-    suggested.right = suggested.left + 2 * (suggested.right - suggested.left);
-    suggested.bottom = suggested.top + 2 * (suggested.bottom - suggested.top);
-    suggested.left += 3;  // Windows moves the window as well as resizing it
+    suggested = {suggested.left + 3, suggested.top + 5, suggested.left + 3 + 2 * (suggested.right - suggested.left),
+                 suggested.top + 5 + 2 * (suggested.bottom - suggested.top)};
     {
         const SentMessages sent;
         SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192),
@@ -497,7 +515,9 @@ TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
     EXPECT_EQ(moved->first, form_->hwnd()) << "the window takes its new place before its controls";
     RECT frame;
     GetWindowRect(form_->hwnd(), &frame);
-    EXPECT_TRUE(EqualRect(&frame, &suggested)) << "the window takes the rectangle Windows suggests";
+    EXPECT_EQ(std::pair(frame.left, frame.top), std::pair(suggested.left, suggested.top)) << "where Windows suggests";
+    GetClientRect(form_->hwnd(), &client);
+    EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(622L, 538L)) << "exactly twice 311 by 269";
     ExpectRect(Text1(), 16, 16, 594, 130);
     ExpectRect(List1(), 14, 144, 594, 296);
     ExpectRect(Command1(), 128, 464, 338, 50);
@@ -533,6 +553,24 @@ int SystemDpi() {
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     return dpi;
+}
+
+// The user chose a larger message font, which every window is told about.
+BOOL WINAPI LargerMessageFont(UINT action, UINT param, PVOID data, UINT ini, UINT dpi) {
+    if (!SystemParametersInfoForDpi(action, param, data, ini, dpi)) return FALSE;
+    if (action == SPI_GETNONCLIENTMETRICS) static_cast<NONCLIENTMETRICSW*>(data)->lfMessageFont.lfHeight = -30;
+    return TRUE;
+}
+
+TEST_F(Form1Test, ALargerMessageFontIsTakenAtOnce) {
+    AddThreeLinesWidestInTheMiddle(currentUser_.RecentFiles());
+    Load();
+    const DpiFunctionsRestorer restore;
+    Dpi::Functions().systemParametersInfoForDpi = &LargerMessageFont;
+    SendMessageW(form_->hwnd(), WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS,
+                 reinterpret_cast<LPARAM>(L"WindowMetrics"));
+    for (HWND control : {Text1(), List1(), Command1()}) EXPECT_EQ(FontHeight(control), -30);
+    EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, 96)));
 }
 
 // A monitor whose scaling the user set to 150 %: that is its effective DPI (type 0).
