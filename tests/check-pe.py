@@ -16,6 +16,7 @@ import re
 import struct
 import sys
 import xml.etree.ElementTree as ElementTree
+import zlib
 
 import pefile
 
@@ -36,6 +37,10 @@ LOOKED_UP = {'SetDefaultDllDirectories': 'the DLL search restriction', 'SetDllDi
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 CREATEPROCESS_MANIFEST_RESOURCE_ID = 1
 IDI_QUILLRAKE = 1
+# (pixels, bits per pixel) of each image of the icon, in order: 16 colours for 16-colour
+# displays, then 32-bit with alpha for every DPI; only the 256 pixel one is PNG (XP reads none).
+ICON_IMAGES = [(16, 4), (32, 4), (48, 4)] + [(size, 32) for size in (16, 20, 24, 32, 40, 48, 64, 256)]
+PNG_SIGNATURE = b'\x89PNG\r\n\x1a\n'
 DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x0040, 0x0100, 0x0020
 RELOCS_STRIPPED = 0x0001
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
@@ -179,16 +184,68 @@ def check_version_record(pe, version):
           f'wrong: {wrong}')
 
 
+def image_format(image):
+    """(PNG?, pixels, bits per pixel) from an icon image's own header."""
+    if image.startswith(PNG_SIGNATURE):
+        width, _, depth, colour_type = struct.unpack_from('>IIBB', image, 16)
+        return True, width, depth * {6: 4, 2: 3, 4: 2}.get(colour_type, 1)
+    _, width, _, _, bits = struct.unpack_from('<IiiHH', image)
+    return False, width, bits
+
+
+def corner_opaque(image):
+    """Why the top left pixel of an icon image shows, or '' when it is transparent."""
+    if image.startswith(PNG_SIGNATURE):
+        depth, colour_type = struct.unpack_from('>BB', image, 24)
+        if (depth, colour_type) != (8, 6):
+            return f'PNG of bit depth {depth} and colour type {colour_type}, not 8-bit RGBA'
+        data, at = b'', 8
+        while at + 8 <= len(image):
+            length, kind = struct.unpack_from('>I4s', image, at)
+            data += image[at + 8:at + 8 + length] if kind == b'IDAT' else b''
+            at += 12 + length
+        # The first pixel of the first row is stored as it is whatever the row's filter: the
+        # filter byte, then R, G, B, A.
+        alpha = zlib.decompressobj().decompress(data, 5)[4]
+        return f'alpha {alpha}' if alpha else ''
+    header, width, double_height, _, bits, *_, colours = struct.unpack_from('<IiiHHIIiiI', image)
+    height = double_height // 2  # colour rows, then as many AND mask rows
+    row, mask_row = (width * bits + 31) // 32 * 4, (width + 31) // 32 * 4  # rows padded to 4 bytes
+    pixels = header + 4 * (colours or (1 << bits if bits <= 8 else 0))
+    mask = pixels + row * height
+    # Rows are bottom-up: the top row is the last one.
+    if not image[mask + mask_row * (height - 1)] & 0x80:
+        return 'the AND mask shows it'
+    if bits == 32 and image[pixels + row * (height - 1) + 3]:
+        return f'alpha {image[pixels + row * (height - 1) + 3]}'
+    return ''
+
+
 def check_icons(pe):
     group = resources(pe, RT_GROUP_ICON).get(IDI_QUILLRAKE, b'')
     count = struct.unpack_from('<H', group, 4)[0] if len(group) >= 6 else 0
     entries = [struct.unpack_from('<BBBBHHIH', group, 6 + 14 * i) for i in range(count)
                if len(group) >= 6 + 14 * (i + 1)]
-    images = [(width or 256, colours) for width, _, colours, *_ in entries]
-    check(images == [(16, 16), (32, 16), (48, 16)],
-          'the icon has 16, 32 and 48 pixel images in 16 colours (the title bar, Alt+Tab, Explorer)', str(images))
+    listed = [(width or 256, bits) for width, _, _, _, _, bits, _, _ in entries]
+    check(listed == ICON_IMAGES,
+          'the icon has 16-colour images at 16, 32 and 48 pixels and 32-bit ones at 16, 20, 24, 32, 40, 48, '
+          '64 and 256 (16-colour displays, every DPI)', 'it has ' + ', '.join(f'{w} px {b}-bit' for w, b in listed))
     icons = resources(pe, RT_ICON)
-    check(all(entry[-1] in icons for entry in entries), 'every image of the icon is there', 'missing images')
+    if not check(all(entry[-1] in icons for entry in entries), 'every image of the icon is there', 'missing images'):
+        return
+    wrong, shown = [], []
+    for (width, bits), entry in zip(listed, entries):
+        image = icons[entry[-1]]
+        png, *holds = image_format(image)
+        if png != (width == 256):
+            wrong.append(f'{width} px {bits}-bit is {"PNG" if png else "not PNG"}')
+        elif holds != [width, bits]:
+            wrong.append(f'{width} px {bits}-bit holds {holds[0]} px {holds[1]}-bit')
+        if why := corner_opaque(image):
+            shown.append(f'{width} px {bits}-bit: {why}')
+    check(not wrong, 'the 256 pixel image is PNG, the others are bitmaps (XP reads no PNG), each as listed',
+          '; '.join(wrong))
+    check(not shown, "every image's top left pixel is transparent (no square in the title bar)", '; '.join(shown))
 
 
 def check_manifest(pe, arch):
