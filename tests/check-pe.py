@@ -18,7 +18,9 @@ import sys
 import xml.etree.ElementTree as ElementTree
 import zlib
 
+import capstone
 import pefile
+from capstone import x86 as x86_operands
 
 WINDOWS = ['2000', 'XP', 'XP SP1', 'XP SP2', 'XP SP3', 'Vista', '7', '7 SP1', '8', '8.1',
            '10 1507', '10 1607', '10 1703']
@@ -41,7 +43,7 @@ IDI_QUILLRAKE = 1
 # displays, then 32-bit with alpha for every DPI; only the 256 pixel one is PNG (XP reads none).
 ICON_IMAGES = [(16, 4), (32, 4), (48, 4)] + [(size, 32) for size in (16, 20, 24, 32, 40, 48, 64, 256)]
 PNG_SIGNATURE = b'\x89PNG\r\n\x1a\n'
-DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x0040, 0x0100, 0x0020
+DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA, NO_SEH = 0x0040, 0x0100, 0x0020, 0x0400
 RELOCS_STRIPPED = 0x0001
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
 
@@ -137,6 +139,10 @@ def check_headers(pe, arch):
     wanted = {'ASLR (DYNAMIC_BASE)': DYNAMIC_BASE, 'DEP (NX_COMPAT)': NX_COMPAT}
     if arch == 'x64':
         wanted['high-entropy ASLR (HIGH_ENTROPY_VA)'] = HIGH_ENTROPY_VA
+    else:
+        # Without a SafeSEH table, only this keeps an overwritten exception record from
+        # pointing anywhere in the image.
+        wanted['no SEH handlers (NO_SEH)'] = NO_SEH
     for what, flag in wanted.items():
         check(flags & flag, f'{what} is on', f'DllCharacteristics {flags:#06x}')
     relocations = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_BASERELOC']]
@@ -159,6 +165,30 @@ def check_headers(pe, arch):
     for function, why in LOOKED_UP.items():
         check(b'\0' + function.encode() + b'\0' in constant,
               f'it looks up {function} ({why})', 'the name is not in its read-only data')
+    check(b'*** stack smashing detected ***' in constant, 'the stack protector (libssp) is in',
+          'its report is not in the read-only data')
+
+
+def check_code(pe):
+    """The x86 exe's machine code: no SSE (CPUs of XP's time may lack it), and no SEH
+    handler registered by hand (a write to fs:[0]), which NO_SEH promises."""
+    disassembler = capstone.Cs(capstone.CS_ARCH_X86, capstone.CS_MODE_32)
+    disassembler.detail = True
+    sse, seh = [], []
+    for section in pe.sections:
+        if not section.Characteristics & SCN_EXECUTE:
+            continue
+        start = pe.OPTIONAL_HEADER.ImageBase + section.VirtualAddress
+        for instruction in disassembler.disasm(section.get_data()[:section.Misc_VirtualSize], start):
+            text = f'{instruction.address:#x} {instruction.mnemonic} {instruction.op_str}'
+            if 'xmm' in instruction.op_str:
+                sse.append(text)
+            if any(op.type == x86_operands.X86_OP_MEM and op.mem.segment == x86_operands.X86_REG_FS
+                   and (op.mem.base, op.mem.index, op.mem.disp) == (0, 0, 0) and op.access & capstone.CS_AC_WRITE
+                   for op in instruction.operands):
+                seh.append(text)
+    check(not sse, 'no SSE instruction (xmm registers) in its code', '; '.join(sse[:5]))
+    check(not seh, 'no code writes fs:[0] (registers an SEH handler)', '; '.join(seh[:5]))
 
 
 def check_version_record(pe, version):
@@ -308,6 +338,8 @@ def main(arch, version, import_list, program, *others):
         check_system_dlls(pe, program)
         check_import_list(pe, import_list)
         check_headers(pe, arch)
+        if arch == 'x86':
+            check_code(pe)
         check_version_record(pe, version)
         check_icons(pe)
         check_manifest(pe, arch)
