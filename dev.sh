@@ -41,9 +41,13 @@ need_japanese_locale() {
 }
 
 setup_build() {
-  # 32-bit Wine runs the x86 build.
+  # 32-bit Wine runs the x86 build. Debian ships Wine's preloaders apart, only
+  # suggested: without them Wine cannot reserve the addresses Windows fixes before
+  # Linux hands them out, and now and then a program does not start ("failed to map
+  # the shared user data: c0000018").
   dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
   need_packages cmake make python3 python3-pefile python3-capstone googletest wine wine64 wine32:i386 \
+    wine64-preloader wine32-preloader:i386 \
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev \
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 \
     binutils-mingw-w64-i686 mingw-w64-i686-dev

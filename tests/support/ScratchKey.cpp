@@ -47,7 +47,8 @@ ScratchKey::~ScratchKey() {
         Unlock(HKEY_CURRENT_USER, path_);
         RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
     }
-    RegDeleteKeyW(HKEY_CURRENT_USER, kTestRoot);  // only succeeds once it is empty
+    // kTestRoot stays: tests in other processes create their keys below it meanwhile,
+    // which fails (ERROR_KEY_DELETED) when it is deleted under them while empty.
 }
 
 HKEY CreateKey(HKEY root, const std::wstring& path) {
