@@ -3,6 +3,7 @@
 
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "registry/Module1.h"
@@ -130,28 +131,37 @@ TEST_F(ListingTest, ShorterSecondListingLeavesOnlyItsOwnLines) {
 
 // ---- A value that changes while it is read ----------------------------------
 
-// Set by a test before the listing: the value the substitute grows, how often.
-HKEY g_growingKey = nullptr;
-int g_growthsLeft = 0;
+// Set by a test before the listing: how the substitute rewrites the value in the key,
+// once, just before its data is fetched.
+HKEY g_rewrittenKey = nullptr;
+void (*g_rewrite)(HKEY key) = nullptr;
 
-LSTATUS WINAPI GrowBeforeFetch(HKEY key, DWORD index, LPSTR name, LPDWORD nameChars,
-                               LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataBytes) {
-    if (data != nullptr && g_growthsLeft > 0) {
-        --g_growthsLeft;
-        testing_support::SetString(g_growingKey, L"v", L"C:\\grown\\deeper");
-    }
+LSTATUS WINAPI RewriteBeforeFetch(HKEY key, DWORD index, LPSTR name, LPDWORD nameChars,
+                                  LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataBytes) {
+    if (data != nullptr && g_rewrite != nullptr) std::exchange(g_rewrite, nullptr)(g_rewrittenKey);
     return RegEnumValueA(key, index, name, nameChars, reserved, type, data, dataBytes);
 }
 
-TEST_F(ListingTest, ValueThatGrewSinceItsProbeIsReadAgain) {
+TEST_F(ListingTest, ValueRewrittenSinceItsProbeIsReadAgain) {
+    const struct {
+        const char* what;
+        void (*rewrite)(HKEY key);
+        const wchar_t* line;
+    } kRewrites[] = {
+        {"longer", [](HKEY key) { testing_support::SetString(key, L"v", L"C:\\grown\\deeper"); },
+         L"v = C:\\grown\\deeper"},
+        {"another type", [](HKEY key) { testing_support::SetDword(key, L"v", 7); }, L"v = 7"},
+    };
     testing_support::RegistryApiRestorer restore;
-    testing_support::SetString(Listed(), L"v", L"C:\\short");
-    g_growingKey = Listed();
-    g_growthsLeft = 1;
-    Module1::Registry().EnumValue = &GrowBeforeFetch;
-
-    ASSERT_EQ(List(), 0);
-    EXPECT_EQ(RegistryValueLines[0], L"v = C:\\grown\\deeper");
+    Module1::Registry().EnumValue = &RewriteBeforeFetch;
+    for (const auto& row : kRewrites) {
+        SCOPED_TRACE(row.what);
+        testing_support::SetString(Listed(), L"v", L"C:\\short");
+        g_rewrittenKey = Listed();
+        g_rewrite = row.rewrite;
+        ASSERT_EQ(List(), 0);
+        EXPECT_EQ(RegistryValueLines[0], row.line);
+    }
 }
 
 LSTATUS WINAPI FetchAlwaysTooSmall(HKEY key, DWORD index, LPSTR name, LPDWORD nameChars,
