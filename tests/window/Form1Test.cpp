@@ -393,20 +393,24 @@ TEST_F(Form1Test, LayoutAtNinetySixDpi) {
     const struct {
         const char* what;
         HWND window;
-        LONG_PTR style;
-        bool has;
+        int index;  // GWL_STYLE or GWL_EXSTYLE
+        LONG_PTR mask;
+        LONG_PTR value;
     } kStyles[] = {
-        {"a fixed size", form_->hwnd(), WS_THICKFRAME, false},
-        {"no maximise button", form_->hwnd(), WS_MAXIMIZEBOX, false},
-        {"a minimise button", form_->hwnd(), WS_MINIMIZEBOX, true},
-        {"the list in registry order", List1(), LBS_SORT, false},
-        {"the log scrolling", Text1(), WS_VSCROLL, true},
-        {"Tab reaching the log", Text1(), WS_TABSTOP, true},
-        {"Tab reaching the list", List1(), WS_TABSTOP, true},
-        {"Tab reaching the button", Command1(), WS_TABSTOP, true},
+        {"a fixed size", form_->hwnd(), GWL_STYLE, WS_THICKFRAME, 0},
+        {"no maximise button", form_->hwnd(), GWL_STYLE, WS_MAXIMIZEBOX, 0},
+        {"a minimise button", form_->hwnd(), GWL_STYLE, WS_MINIMIZEBOX, WS_MINIMIZEBOX},
+        {"the list in registry order", List1(), GWL_STYLE, LBS_SORT, 0},
+        {"the log scrolling", Text1(), GWL_STYLE, WS_VSCROLL, WS_VSCROLL},
+        {"Tab reaching the log", Text1(), GWL_STYLE, WS_TABSTOP, WS_TABSTOP},
+        {"Tab reaching the list", List1(), GWL_STYLE, WS_TABSTOP, WS_TABSTOP},
+        {"Tab reaching the button", Command1(), GWL_STYLE, WS_TABSTOP, WS_TABSTOP},
+        {"the log's sunken border", Text1(), GWL_EXSTYLE, WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE},
+        {"the list's sunken border", List1(), GWL_EXSTYLE, WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE},
+        {"a plain push button, not a default one", Command1(), GWL_STYLE, BS_TYPEMASK, BS_PUSHBUTTON},
     };
     for (const auto& row : kStyles)
-        EXPECT_EQ((GetWindowLongPtrW(row.window, GWL_STYLE) & row.style) != 0, row.has) << row.what;
+        EXPECT_EQ(GetWindowLongPtrW(row.window, row.index) & row.mask, row.value) << row.what;
 
     const std::vector<DWORD> background = Painted(form_->hwnd(), WM_ERASEBKGND, 0);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
