@@ -585,8 +585,25 @@ HRESULT WINAPI MonitorAt144(HMONITOR, int type, UINT* dpiX, UINT* dpiY) {
 
 // Windows 8.1: the monitor's DPI, with the system's metrics scaled to it.
 TEST_F(Form1Test, WithOnlyTheMonitorsDpiTheWindowLaysOutAtIt) {
-    // Where user32 has no per-window DPI, the monitor's is looked up in shcore.dll.
+    // Where user32 has no per-window DPI, the monitor's is looked up in shcore.dll: the
+    // system's, never one planted where a search by name looks first (on XP to 7
+    // without KB2533623, the exe's own folder).
+    wchar_t temp[MAX_PATH];
+    const std::wstring planted = std::wstring(temp, GetTempPathW(MAX_PATH, temp)) + L"quillrake-planted-" +
+                                 std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(planted.c_str(), nullptr);
+    CopyFileW(TestProgramPath().c_str(), (planted + L"\\shcore.dll").c_str(), FALSE);
+    SetDllDirectoryW(planted.c_str());
     const Dpi::Api older = Dpi::LookUp(nullptr);
+    SetDllDirectoryW(nullptr);
+    HMODULE used = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(older.getDpiForMonitor), &used);
+    wchar_t system[MAX_PATH], module[MAX_PATH] = {};
+    GetModuleFileNameW(used, module, MAX_PATH);
+    EXPECT_EQ(std::wstring(module), std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\shcore.dll");
+    DeleteFileW((planted + L"\\shcore.dll").c_str());
+    RemoveDirectoryW(planted.c_str());
     ASSERT_NE(older.getDpiForMonitor, nullptr);
     UINT dpiX = 0, dpiY = 0;
     EXPECT_EQ(older.getDpiForMonitor(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), 0, &dpiX, &dpiY), S_OK);
