@@ -163,6 +163,9 @@ int Form1::Run(int showCommand) {
 }
 
 void Form1::Dispatch(MSG& message) const {
+    // Esc means nothing here, whichever control has the focus: the multi-line log, in
+    // the dialog mode IsDialogMessageW puts it in, would close the window on it.
+    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return;
     if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &message)) return;
     TranslateMessage(&message);
     DispatchMessageW(&message);

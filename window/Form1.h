@@ -31,7 +31,7 @@ public:
     // until the window is closed. Returns the program's exit code.
     int Run(int showCommand);
     // Handles one message from the thread's queue as the program's loop does: keys
-    // that move between the controls or press the button first.
+    // that move between the controls or press the button first; Esc not at all.
     void Dispatch(MSG& message) const;
 
 private:

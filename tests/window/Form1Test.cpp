@@ -236,6 +236,13 @@ TEST_F(ForegroundTest, TabCyclesThroughTheControlsAndEnterOnTheButtonClears) {
         EXPECT_EQ(GetFocus(), next) << "Shift+Tab";
     }
 
+    // Esc means nothing: in dialog mode the multi-line log would close the window on it.
+    for (HWND control : {Text1(), List1(), Command1()}) {
+        SetFocus(control);
+        PressKey(VK_ESCAPE);
+        ASSERT_TRUE(form_->hwnd() != nullptr && IsWindowVisible(form_->hwnd())) << "Esc closed the window";
+    }
+
     PressKey(VK_RETURN);
     EXPECT_FALSE(KeyExists(currentUser_.root(), kRecentFilesKey)) << "Enter on the button clears";
     ASSERT_EQ(GetFocus(), List1());
