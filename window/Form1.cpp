@@ -106,6 +106,7 @@ bool Form1::CreateControls() {
     }
     // The log grows for as long as the window lives; lift the edit box's 32K default.
     SendMessageW(Control(IDC_TEXT1), EM_SETLIMITTEXT, 0, 0);
+    names_.Give({{Control(IDC_TEXT1), Texts::kLogName}, {Control(IDC_LIST1), Texts::kListName}});
     ApplyDpi(Dpi::ForWindow(hwnd_), nullptr);
     return true;
 }
@@ -248,6 +249,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam == SPI_SETNONCLIENTMETRICS) ApplyFont();
         break;
     case WM_DESTROY:
+        names_.Clear();
         PostQuitMessage(0);
         return 0;
     }

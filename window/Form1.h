@@ -5,6 +5,7 @@
 #include <string>
 
 #include "handles/UniqueHandles.h"
+#include "window/Accessibility.h"
 
 // The program's only window: an activity log (Text1), the recent-files list (List1)
 // and the clear button (Command1).
@@ -66,4 +67,5 @@ private:
     UniqueFont font_;
     UINT dpi_ = 96;  // what the window is laid out for
     HWND lastFocus_ = nullptr;  // the control to return to when the window is active again
+    Accessibility::ControlNames names_;
 };

@@ -5,11 +5,13 @@
 #include <iterator>
 #include <new>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "support/FormHarness.h"
 #include "support/Process.h"
+#include "window/Accessibility.h"
 #include "window/CommonControls.h"
 #include "window/Dpi.h"
 
@@ -267,6 +269,93 @@ TEST_F(ForegroundTest, FocusReturnsToItsControlWhenTheWindowIsActivatedAgain) {
     PumpMessages(form_.get());
     EXPECT_EQ(GetFocus(), Text1());
     DestroyWindow(other);
+}
+
+// ---- Screen readers ---------------------------------------------------------
+
+// Records the names the window gives its controls, as dynamic annotation would take
+// them; what it does not use answers E_NOTIMPL.
+struct RecordedNames final : IAccPropServices {
+    std::vector<std::tuple<HWND, DWORD, DWORD, bool, std::wstring>> given;  // ..., is it a name, the text
+    std::vector<HWND> cleared;  // while the control still existed
+    ULONG references = 0;
+
+    HRESULT WINAPI QueryInterface(REFIID iid, void** out) override {
+        *out = iid == IID_IUnknown || iid == IID_IAccPropServices ? this : nullptr;
+        return *out != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    ULONG WINAPI AddRef() override { return ++references; }
+    ULONG WINAPI Release() override { return --references; }
+    HRESULT WINAPI SetHwndPropStr(HWND window, DWORD object, DWORD child, MSAAPROPID property, LPCWSTR text) override {
+        given.emplace_back(window, object, child, property == PROPID_ACC_NAME, text);
+        return S_OK;
+    }
+    HRESULT WINAPI ClearHwndProps(HWND window, DWORD object, DWORD child, const MSAAPROPID* properties,
+                                  int count) override {
+        if (IsWindow(window) && object == static_cast<DWORD>(OBJID_CLIENT) && child == CHILDID_SELF &&
+            count == 1 && properties[0] == PROPID_ACC_NAME)
+            cleared.push_back(window);
+        return S_OK;
+    }
+    HRESULT WINAPI SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override {
+        return E_NOTIMPL;
+    }
+    HRESULT WINAPI ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetHwndProp(HWND, DWORD, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*,
+                                     AnnoScope) override {
+        return E_NOTIMPL;
+    }
+    HRESULT WINAPI ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
+    HRESULT WINAPI DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT WINAPI SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT WINAPI SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override {
+        return E_NOTIMPL;
+    }
+    HRESULT WINAPI ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
+    HRESULT WINAPI ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
+    HRESULT WINAPI DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*, DWORD*) override { return E_NOTIMPL; }
+};
+
+RecordedNames* g_recorder = nullptr;
+
+HRESULT WINAPI HandOutRecorder(IAccPropServices** services) {
+    return g_recorder->QueryInterface(IID_IAccPropServices, reinterpret_cast<void**>(services));
+}
+
+HRESULT WINAPI NoService(IAccPropServices** services) {
+    *services = nullptr;
+    return REGDB_E_CLASSNOTREG;
+}
+
+TEST_F(Form1Test, ScreenReadersHearANameForTheLogAndTheList) {
+    struct Restorer {
+        decltype(Accessibility::createServices) saved = Accessibility::createServices;
+        ~Restorer() { Accessibility::createServices = saved; }
+    } restore;
+    RecordedNames recorder;
+    g_recorder = &recorder;
+    Accessibility::createServices = &HandOutRecorder;
+    Load();
+    const HWND text1 = Text1(), list1 = List1();
+    const auto client = static_cast<DWORD>(OBJID_CLIENT);
+    EXPECT_EQ(recorder.given, (decltype(recorder.given){{text1, client, CHILDID_SELF, true, L"ログ"},
+                                                         {list1, client, CHILDID_SELF, true, L"最近使ったプロジェクト"}}));
+    form_.reset();
+    EXPECT_EQ(recorder.cleared, (std::vector<HWND>{text1, list1})) << "taken back before the controls go";
+    EXPECT_EQ(recorder.references, 0u) << "the service is let go";
+
+    // Without the service the window works as ever.
+    Accessibility::createServices = &NoService;
+    SetString(currentUser_.RecentFiles(), L"1", L"C:\\a.vbp");
+    Load();
+    EXPECT_EQ(ListItems(List1()), std::vector<std::wstring>{L"1 = C:\\a.vbp"});
+    Click();
+    EXPECT_FALSE(KeyExists(currentUser_.root(), kRecentFilesKey));
 }
 
 // ---- Painting ---------------------------------------------------------------

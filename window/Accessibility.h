@@ -1,0 +1,43 @@
+#pragma once
+
+#include <windows.h>
+
+#include <oleacc.h>
+
+#include <initializer_list>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "handles/UniqueCom.h"
+
+// Names, for screen readers, of controls without a visible label: Narrator and NVDA
+// would otherwise name an edit box or a list by the text before it in the tab order.
+// They are given by dynamic annotation, which Windows has from XP on; a failure
+// anywhere leaves the controls unnamed and changes nothing else.
+namespace Accessibility {
+
+// What makes the annotation service; a test may put its own in place.
+HRESULT WINAPI CreateServices(IAccPropServices** services);
+inline HRESULT(WINAPI* createServices)(IAccPropServices** services) = &CreateServices;
+
+class ControlNames {
+public:
+    ControlNames() = default;
+    ControlNames(const ControlNames&) = delete;
+    ControlNames& operator=(const ControlNames&) = delete;
+    ~ControlNames() { Clear(); }
+
+    // Starts COM on this thread and gives each control its name.
+    void Give(std::initializer_list<std::pair<HWND, const wchar_t*>> names);
+    // Takes the names back, as Microsoft asks, while the controls still exist; then
+    // lets go of the service and of COM.
+    void Clear();
+
+private:
+    std::optional<ComApartment> apartment_;
+    ComRef<IAccPropServices> services_;  // released before COM ends
+    std::vector<HWND> named_;
+};
+
+}  // namespace Accessibility
