@@ -4,7 +4,7 @@
 
 #include <utility>
 
-// Move-only owners of the kernel and GDI handles the program creates.
+// Move-only owners of the kernel, GDI and icon handles the program creates.
 template <typename Handle, auto Release, Handle Empty = Handle{}>
 class UniqueAny {
 public:
@@ -32,6 +32,7 @@ private:
 
 using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
 using UniqueFont = UniqueAny<HFONT, &::DeleteObject>;
+using UniqueIcon = UniqueAny<HICON, &::DestroyIcon>;
 
 // A window's (or, for null, the screen's) device context from GetDC, released with
 // ReleaseDC; puts back the font it was given, if any.

@@ -123,6 +123,7 @@ void Form1::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ApplyFont();
+    ApplyIcons();
 }
 
 void Form1::PlaceFrame(const RECT* suggestedWindowRect) {
@@ -152,6 +153,24 @@ void Form1::ApplyFont() {
     for (const ControlLayout& item : kControls)
         SendMessageW(Control(item.id), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     LineList::FitExtent(Control(IDC_LIST1), font_.get(), dpi_);
+}
+
+void Form1::ApplyIcons() {
+    // Loaded at sizes of the window's own, not shared: each is destroyed once the
+    // window shows its successor.
+    const struct {
+        WPARAM which;
+        int metric;
+        UniqueIcon& held;
+    } kIcons[] = {{ICON_BIG, SM_CXICON, bigIcon_}, {ICON_SMALL, SM_CXSMICON, smallIcon_}};
+    for (const auto& icon : kIcons) {
+        const int size = Dpi::SystemMetric(icon.metric, dpi_);
+        UniqueIcon loaded(static_cast<HICON>(
+            LoadImageW(instance_, MAKEINTRESOURCEW(IDI_QUILLRAKE), IMAGE_ICON, size, size, 0)));
+        if (!loaded) continue;
+        SendMessageW(hwnd_, WM_SETICON, icon.which, reinterpret_cast<LPARAM>(loaded.get()));
+        std::swap(loaded, icon.held);
+    }
 }
 
 int Form1::Run(int showCommand) {

@@ -53,6 +53,8 @@ private:
     // Gives every control the user's message font at dpi_, and fits the list's
     // sideways range to it.
     void ApplyFont();
+    // Gives the window its big and small icons at the sizes for dpi_.
+    void ApplyIcons();
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
     void MoveFocus(WPARAM wParam, LPARAM lParam);
     void RestoreFocus();
@@ -65,6 +67,8 @@ private:
     Guard guard_;
     HWND hwnd_ = nullptr;
     UniqueFont font_;
+    UniqueIcon bigIcon_;  // Alt+Tab and the taskbar
+    UniqueIcon smallIcon_;  // the title bar
     UINT dpi_ = 96;  // what the window is laid out for
     HWND lastFocus_ = nullptr;  // the control to return to when the window is active again
     Accessibility::ControlNames names_;

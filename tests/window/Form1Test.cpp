@@ -629,6 +629,8 @@ TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, 192);
     EXPECT_EQ(logFont.lfHeight, metrics.lfMessageFont.lfHeight);
     EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, 192)));
+    const auto smallIcon = reinterpret_cast<HICON>(SendMessageW(form_->hwnd(), WM_GETICON, ICON_SMALL, 0));
+    EXPECT_EQ(IconImage(smallIcon), OwnIcon(32)) << "the title bar's icon at 200 %";
 }
 
 // ---- Windows without per-monitor DPI ---------------------------------------
