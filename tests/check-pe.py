@@ -191,7 +191,7 @@ def check_code(pe):
     check(not seh, 'no code writes fs:[0] (registers an SEH handler)', '; '.join(seh[:5]))
 
 
-def check_version_record(pe, version):
+def check_version_record(pe, arch, version):
     major, minor = (int(part) for part in version.split('.'))
     fixed = pe.VS_FIXEDFILEINFO[0] if hasattr(pe, 'VS_FIXEDFILEINFO') else None
     numbers = (fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS, fixed.ProductVersionLS) if fixed else None
@@ -205,12 +205,13 @@ def check_version_record(pe, version):
     check(list(tables) == ['041104B0'] and translations == ['0x0411 0x04b0'],
           'the version record is in Japanese, as Unicode text (041104B0)', f'{list(tables)} {translations}')
     strings = next(iter(tables.values()), {})
-    expected = {'FileVersion': version, 'ProductVersion': version, 'FileDescription': 'Quillrake',
+    expected = {'FileVersion': version, 'ProductVersion': version,
+                'FileDescription': f'Quillrake ({32 if arch == "x86" else 64} ビット版)',
                 'ProductName': 'Quillrake', 'InternalName': 'Quillrake', 'OriginalFilename': 'quillrake.exe',
                 'CompanyName': 'the Quillrake developers',
                 'LegalCopyright': 'Copyright (C) 2026 the Quillrake developers. MIT License.'}
     wrong = {key: strings.get(key) for key, value in expected.items() if strings.get(key) != value}
-    check(not wrong, 'the version record names Quillrake ' + version + ', its file and its copyright',
+    check(not wrong, 'the version record names Quillrake ' + version + ', its build, its file and its copyright',
           f'wrong: {wrong}')
 
 
@@ -340,7 +341,7 @@ def main(arch, version, import_list, program, *others):
         check_headers(pe, arch)
         if arch == 'x86':
             check_code(pe)
-        check_version_record(pe, version)
+        check_version_record(pe, arch, version)
         check_icons(pe)
         check_manifest(pe, arch)
     for other in others:

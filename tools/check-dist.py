@@ -2,7 +2,7 @@
 """Checks a release zip before it is published: layout, the exact exes that were
 built, a read-me Windows Notepad shows correctly, and checksums that match.
 Reports every problem it finds, not just the first; exits 1 if there was any."""
-import argparse, datetime, hashlib, re, sys, zipfile
+import argparse, datetime, hashlib, os, re, sys, zipfile
 
 NAMES = ['x86/quillrake.exe', 'x64/quillrake.exe', 'readme.txt', 'LICENSE.txt', 'NOTICES.txt',
          'SHA256SUMS.txt']
@@ -40,8 +40,10 @@ def main():
 
     infos = z.infolist()
     names = [i.filename for i in infos]
-    check(names == NAMES, 'entries are ' + ', '.join(NAMES),
-          f'entries are {names}, expected {NAMES} in that order')
+    # One folder named as the zip, so that "extract here" makes one folder too.
+    folder = os.path.basename(a.zip).removesuffix('.zip') + '/'
+    check(names == [folder + n for n in NAMES], f'entries are {", ".join(NAMES)} in {folder}',
+          f'entries are {names}, expected {NAMES} in {folder}, in that order')
     check(all(n.isascii() for n in names), 'entry names are ASCII',
           'non-ASCII entry names: ' + ', '.join(n for n in names if not n.isascii()))
     t = datetime.datetime.fromtimestamp(a.date, datetime.timezone.utc)
@@ -53,7 +55,7 @@ def main():
     data = {}
     for name in NAMES:
         try:
-            data[name] = z.read(name)  # also verifies the stored CRC
+            data[name] = z.read(folder + name)  # also verifies the stored CRC
         except KeyError:
             pass  # already reported by the entry list check
         except (zipfile.BadZipFile, OSError, ValueError) as e:

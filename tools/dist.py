@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Packs both builds, the Japanese read-me, the licence, the third-party notices and
-SHA256SUMS.txt into one release zip. Everything that could vary between runs (order,
+SHA256SUMS.txt into one release zip, in one folder quillrake-VERSION. Everything that could vary between runs (order,
 times, attributes, compression) is pinned: the entries are dated SOURCE_DATE_EPOCH
 (the time of the commit being built), so the same inputs give the same zip, byte
 for byte."""
@@ -95,9 +95,11 @@ def main():
                ('readme.txt', text_bytes('readme', a.readme, a.version)),
                ('LICENSE.txt', text_bytes('license', a.license)),
                ('NOTICES.txt', text_bytes('notices', a.notices))]
-    # What sha256sum -c reads, with CR LF and .txt so that Notepad opens it.
+    # What sha256sum -c reads in the folder, with CR LF and .txt so that Notepad opens it.
     sums = crlf(f'{hashlib.sha256(d).hexdigest()}  {n}' for n, d in entries)
     entries.append(('SHA256SUMS.txt', sums.encode('ascii')))
+    # Everything in one folder, so that "extract here" makes one folder too.
+    folder = f'quillrake-{a.version}/'
 
     when = zip_time()
     out_dir = os.path.dirname(os.path.abspath(a.out))
@@ -107,7 +109,7 @@ def main():
         with os.fdopen(fd, 'wb') as f:
             with zipfile.ZipFile(f, 'w') as z:
                 for name, data in entries:
-                    info = zipfile.ZipInfo(name, when)
+                    info = zipfile.ZipInfo(folder + name, when)
                     info.create_system = 3  # Unix, so external_attr holds a file mode
                     info.external_attr = (stat.S_IFREG | 0o644) << 16  # regular file, rw-r--r--
                     z.writestr(info, data, zipfile.ZIP_DEFLATED, 9)

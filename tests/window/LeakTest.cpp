@@ -136,7 +136,7 @@ TEST_F(LeakTest, TwoHundredListingsAndClearsLeakNothing) {
     EXPECT_EQ(LogLines(Log()).size(), 1u + 205 * 3) << "every listing and clear was logged";
 }
 
-TEST_F(LeakTest, DpiChangesReplaceTheFontWithoutLeakingIt) {
+TEST_F(LeakTest, DpiChangesReplaceTheFontAndIconsWithoutLeakingThem) {
     Load();
     RECT frame;
     GetWindowRect(form_->hwnd(), &frame);
