@@ -167,6 +167,8 @@ def check_headers(pe, arch):
               f'it looks up {function} ({why})', 'the name is not in its read-only data')
     check(b'*** stack smashing detected ***' in constant, 'the stack protector (libssp) is in',
           'its report is not in the read-only data')
+    check(b'terminate called after throwing' not in constant,
+          "libstdc++'s verbose terminate handler, and the demangler it brings, are out", 'its message is in')
 
 
 def check_code(pe):
