@@ -40,6 +40,14 @@ need_japanese_locale() {
   as_root locale-gen ja_JP.UTF-8 >/dev/null
 }
 
+# What building the release takes: the compilers, CMake and Python; no Wine.
+setup_dist() {
+  need_packages cmake make python3 git \
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev \
+    g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 \
+    binutils-mingw-w64-i686 mingw-w64-i686-dev
+}
+
 setup_build() {
   # 32-bit Wine runs the x86 build. Debian ships Wine's preloaders apart, only
   # suggested: without them Wine cannot reserve the addresses Windows fixes before
@@ -145,15 +153,15 @@ run|demo)
   exec sh tools/run-gui.sh "$command" "build/$chosen" ;;
 dist)
   case "$*" in ""|--verify) ;; *) refuse_arguments "dist [--verify]" ;; esac
-  setup_build
-  need_packages git
-  build "$builds" quillrake
-  version=$(sed -n 's/^#define QUILLRAKE_VERSION_TEXT "\(.*\)"$/\1/p' build/x64/generated/version.h)
+  setup_dist
+  # The programs alone, without the tests and so without Wine (presets x86-dist, x64-dist).
+  build "x86-dist x64-dist" quillrake
+  version=$(sed -n 's/^#define QUILLRAKE_VERSION_TEXT "\(.*\)"$/\1/p' build/x64-dist/generated/version.h)
   zip="dist/quillrake-$version.zip"
   for preset in $builds; do
     # Nothing of this checkout's place may end up in what ships.
-    if grep -q -a -F "$(pwd)" "build/$preset/bin/quillrake.exe"; then
-      echo "error: build/$preset/bin/quillrake.exe holds the path $(pwd)" >&2
+    if grep -q -a -F "$(pwd)" "build/$preset-dist/bin/quillrake.exe"; then
+      echo "error: build/$preset-dist/bin/quillrake.exe holds the path $(pwd)" >&2
       exit 1
     fi
   done
@@ -161,11 +169,11 @@ dist)
   # A date given from outside, as reproducible-builds tools do, is taken instead.
   SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
   export SOURCE_DATE_EPOCH
-  python3 tools/dist.py --version "$version" --x86 build/x86/bin/quillrake.exe \
-    --x64 build/x64/bin/quillrake.exe --readme resources/readme-ja.txt --license LICENSE \
+  python3 tools/dist.py --version "$version" --x86 build/x86-dist/bin/quillrake.exe \
+    --x64 build/x64-dist/bin/quillrake.exe --readme resources/readme-ja.txt --license LICENSE \
     --notices resources/notices.txt --out "$zip"
-  python3 tools/check-dist.py "$zip" --x86 build/x86/bin/quillrake.exe --x64 build/x64/bin/quillrake.exe \
-    --date "$SOURCE_DATE_EPOCH"
+  python3 tools/check-dist.py "$zip" --x86 build/x86-dist/bin/quillrake.exe \
+    --x64 build/x64-dist/bin/quillrake.exe --date "$SOURCE_DATE_EPOCH"
   if [ "${1:-}" = --verify ]; then
     # Two fresh clones of this commit in two other places, built one after the other.
     scratch=$(mktemp -d)
@@ -177,7 +185,7 @@ dist)
     done
     # Byte for byte; where two differ, diffoscope (installed only then) shows where.
     differing=""
-    for file in "$zip" build/x86/bin/quillrake.exe build/x64/bin/quillrake.exe; do
+    for file in "$zip" build/x86-dist/bin/quillrake.exe build/x64-dist/bin/quillrake.exe; do
       if cmp -s "$scratch/a/$file" "$scratch/b/$file"; then
         echo "identical: $file ($(sha256sum <"$scratch/a/$file" | cut -d ' ' -f 1))"
       else
@@ -193,10 +201,10 @@ dist)
   fi ;;
 import)
   [ $# -eq 1 ] || refuse_arguments "import FILE.reg"
-  setup_build
-  configure x64  # where Wine is
-  flock -u 9
-  exec sh tools/run-gui.sh import build/x64 "$(cd "$caller_dir" && realpath "$1")" ;;
+  file=$(cd "$caller_dir" && realpath -e -- "$1" 2>/dev/null) && [ -f "$file" ] ||
+    { echo "error: $1 does not exist" >&2; exit 1; }
+  need_packages wine64  # and nothing to build
+  exec sh tools/run-gui.sh import "$file" ;;
 *)
   usage ;;
 esac

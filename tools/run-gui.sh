@@ -2,15 +2,23 @@
 # Starts Quillrake under Wine with a Japanese locale.
 #   run-gui.sh run  BUILD_DIR   against your own prefix ($WINEPREFIX, else ~/.wine)
 #   run-gui.sh demo BUILD_DIR   against a throw-away prefix with four recent projects
-#   run-gui.sh import BUILD_DIR FILE   imports a .reg file into your own prefix
+#   run-gui.sh import FILE      imports a .reg file into your own prefix (Wine alone)
 # Without a display it runs on a virtual one (xvfb-run), saves a screenshot, prints its
 # path and closes; the demo then also clicks レジストリクリア and saves a second one.
 # Quillrake runs with a Japanese locale (Wine's ANSI code page 932); Wine's own tools
 # run with yours, so that what they say is in your language.
 set -eu
-mode=$1 build_dir=$(cd "$2" && pwd)
+mode=$1
 tools=$(cd "$(dirname "$0")" && pwd)
-. "$build_dir/wine.env"  # where the build found Wine
+if [ "$mode" = import ]; then
+  # No build: Wine as Debian's wine64 installs it (where the builds find it too), and
+  # a scratch folder of its own.
+  wine=/usr/lib/wine/wine64
+  build_dir=$(mktemp -d)
+else
+  build_dir=$(cd "$2" && pwd)
+  . "$build_dir/wine.env"  # where the build found Wine
+fi
 export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES='mscoree,mshtml='
 japanese="env LC_ALL=ja_JP.UTF-8"
 
@@ -80,6 +88,7 @@ cleanup() {
   fi
   if [ $status -ne 0 ]; then cat "$log" >&2; fi
   rm -f "$log"
+  if [ "$mode" = import ]; then rm -rf "$build_dir"; fi
   exit $status
 }
 trap cleanup EXIT
@@ -99,6 +108,8 @@ import_reg() {
   esac || {
     echo "error: $1 is not a .reg file this can read: it must be UTF-16 with a byte-order mark" \
       "(as reg export writes it), UTF-8 or ASCII" >&2
+    echo "A Shift-JIS (CP932) file, as \"Win9x/NT4\" exports are, converts with:" \
+      "iconv -f CP932 -t UTF-8 '$1' > converted.reg" >&2
     exit 1
   }
   timeout 120 "$wine" reg import "$converted" >>"$log" 2>&1 ||
@@ -114,8 +125,8 @@ else
   export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}"
 fi
 if [ "$mode" = import ]; then
-  import_reg "$3"
-  echo "imported $3 into $WINEPREFIX"
+  import_reg "$2"
+  echo "imported $2 into $WINEPREFIX"
   exit 0
 fi
 
