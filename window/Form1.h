@@ -44,7 +44,7 @@ private:
     bool Create();
     bool CreateControls();
     // Takes the window to `dpi`: its frame first (to the place Windows suggests, if
-    // any), then the controls, fonts and the list's sideways range.
+    // any), then the controls, fonts, the list's sideways range and the icons.
     void ApplyDpi(UINT dpi, const RECT* suggestedWindowRect);
     // Moves the window to the suggested place, if any, and sizes it so that its
     // client area is the 96-DPI one scaled exactly to dpi_: a suggested size scales
