@@ -22,6 +22,11 @@ trap 'sh "$root/tests/wine/prefix.sh" down "$prefix" "$wine_env"; rm -f "$out" "
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' LC_ALL=ja_JP.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 
+# The loader for build $1's programs. An x86 program runs under Wine's 32-bit loader
+# itself: the 64-bit one hands it to a 64-bit start.exe that waits for it, and the
+# memory measured from outside would be that waiter's, not the program's.
+loader() { if [ "$1" = x86 ]; then echo "${wine%/*}/wine"; else echo "$wine"; fi; }
+
 fail() {
   echo "error: $1" >&2
   exit 1
@@ -30,7 +35,7 @@ fail() {
 # Wine's services inherit the output: send it to a file, never to a pipe. Rows go to
 # the report, growth lines aside; a run that fails or prints no row is an error.
 bench() {
-  "$wine" "$root_build/$2/bin/quillrake_bench.exe" "$1" "$2" >"$out" 2>&1 ||
+  "$(loader "$2")" "$root_build/$2/bin/quillrake_bench.exe" "$1" "$2" >"$out" 2>&1 ||
     { cat "$out" >&2; fail "the $1 measurement of $2 failed"; }
   grep '^|' "$out" || { cat "$out" >&2; fail "the $1 measurement of $2 gave no figures"; }
   sed -n 's/^growth: //p' "$out" >>"$growth"
@@ -47,9 +52,9 @@ peak_kib() { /usr/bin/time -f %M -o "$out" "$@" >/dev/null 2>&1 && tail -n 1 "$o
 peak_of() {
   samples=""
   for _ in 1 2 3 4 5; do
-    "$wine" "$root_build/$1/bin/quillrake_bench.exe" close-when-shown "$3" >/dev/null 2>&1 &
+    "$(loader "$1")" "$root_build/$1/bin/quillrake_bench.exe" close-when-shown "$3" >/dev/null 2>&1 &
     closer=$!
-    kib=$(peak_kib timeout 120 "$wine" "$root_build/$1/bin/$2") || kib=""
+    kib=$(peak_kib timeout 120 "$(loader "$1")" "$root_build/$1/bin/$2") || kib=""
     wait $closer && [ -n "$kib" ] ||
       fail "$1/$2 did not show its window and close, so its memory was not measured"
     samples="$samples $kib"
@@ -60,7 +65,7 @@ peak_of() {
 ratio() { awk "BEGIN{printf \"%.2f\", $1/$2}"; }
 
 first=${builds%% *}
-"$wine" "$root_build/$first/bin/quillrake_bench.exe" seed >/dev/null 2>&1 ||
+"$(loader "$first")" "$root_build/$first/bin/quillrake_bench.exe" seed >/dev/null 2>&1 ||
   fail "cannot write the benchmark's registry values"
 {
   echo "# Quillrake performance"
