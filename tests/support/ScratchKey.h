@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "registry/RegistryApi.h"
+#include "support/Restorer.h"
 
 namespace testing_support {
 
@@ -69,13 +70,8 @@ Bytes WideBytes(std::wstring_view text);
 std::vector<std::wstring> EnumerationOrder(HKEY key);
 
 // Puts the real registry functions back when a test that replaced some ends.
-class RegistryApiRestorer {
-public:
-    RegistryApiRestorer() : saved_(Module1::Registry()) {}
-    ~RegistryApiRestorer() { Module1::Registry() = saved_; }
-
-private:
-    Module1::RegistryApi saved_;
+struct RegistryApiRestorer : Restorer<Module1::RegistryApi> {
+    RegistryApiRestorer() : Restorer(Module1::Registry()) {}
 };
 
 }  // namespace testing_support

@@ -24,9 +24,8 @@ using Form1Test = FormTest;
 using ForegroundTest = FormTest;
 
 // Puts the program's DPI functions back when a test that hid or replaced some ends.
-struct DpiFunctionsRestorer {
-    Dpi::Api saved = Dpi::Functions();
-    ~DpiFunctionsRestorer() { Dpi::Functions() = saved; }
+struct DpiFunctionsRestorer : Restorer<Dpi::Api> {
+    DpiFunctionsRestorer() : Restorer(Dpi::Functions()) {}
 };
 
 // ---- Start-up ---------------------------------------------------------------
@@ -146,7 +145,7 @@ BOOL WINAPI WatchFrameScaling(HWND window) {
 TEST_F(Form1Test, StartsUpInTheOrderWindowsNeeds) {
     g_guardRan = false;
     g_frameScaled = nullptr;
-    const auto savedInitialise = CommonControls::initialise;
+    const Restorer restoreInitialise(CommonControls::initialise);
     const DpiFunctionsRestorer restore;
     CommonControls::initialise = &WatchCommonControls;
     Dpi::Functions().enableNonClientDpiScaling = &WatchFrameScaling;
@@ -156,7 +155,6 @@ TEST_F(Form1Test, StartsUpInTheOrderWindowsNeeds) {
         const SentMessages sent;
         form_->Form_Load();
     }
-    CommonControls::initialise = savedInitialise;
 
     ASSERT_NE(form_->hwnd(), nullptr);
     EXPECT_TRUE(g_guardRan);
@@ -327,10 +325,7 @@ HRESULT WINAPI NoService(IAccPropServices** services) {
 }
 
 TEST_F(Form1Test, ScreenReadersHearANameForTheLogAndTheList) {
-    struct Restorer {
-        decltype(Accessibility::createServices) saved = Accessibility::createServices;
-        ~Restorer() { Accessibility::createServices = saved; }
-    } restore;
+    const Restorer restore(Accessibility::createServices);
     RecordedNames recorder;
     g_recorder = &recorder;
     Accessibility::createServices = &HandOutRecorder;
