@@ -1,30 +1,26 @@
 #include "app/modPreventionDualBoot.h"
 
-#include <windows.h>
-
 #include "resources/Texts.h"
-#include "handles/UniqueHandles.h"
 
 namespace modPreventionDualBoot {
 
-namespace {
-
-// True when another process holds the mutex. This process keeps its own handle for
-// its whole life, which is what makes the next copy see it. A mutex that exists but
-// may not be opened belongs to a copy of another user or of higher rights (started
-// as administrator): a copy runs all the same.
-bool PreviousInstanceRunning() {
-    static UniqueHandle mutex;
-    if (mutex) return false;  // Asked before by this same copy.
-    mutex.reset(CreateMutexW(nullptr, FALSE, kMutexName));
+bool AnotherCopyRuns(const MutexApi& api, UniqueHandle& own) {
+    const HANDLE made = api.create(nullptr, FALSE, kMutexName);
     const DWORD error = GetLastError();
-    return mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+    own.reset(made);
+    if (own) return error == ERROR_ALREADY_EXISTS;
+    if (error != ERROR_ACCESS_DENIED) return false;
+    // Refused: either a copy of higher rights or of another user holds a mutex this
+    // user may only wait on, or this process may not make one here at all (a
+    // restricted token), and then no copy runs. Only the mutex itself tells.
+    const UniqueHandle other(api.open(SYNCHRONIZE, FALSE, kMutexName));
+    return other || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
-}  // namespace
-
 void PreventDualBoot() {
-    if (!PreviousInstanceRunning()) return;
+    static UniqueHandle mutex;
+    if (mutex) return;  // Asked before by this same copy.
+    if (!AnotherCopyRuns(MutexApi{}, mutex)) return;
     MessageBoxW(nullptr, Texts::kAlreadyRunning, Texts::kAppTitle, MB_OK);
     ExitProcess(0);
 }

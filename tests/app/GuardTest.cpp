@@ -93,6 +93,50 @@ TEST(SingleInstance, CopyBesideAMutexItMayNotOpenSaysSo) {
     CloseHandle(held);
 }
 
+// CreateMutexW refused, as beside a copy of higher rights or under a restricted
+// token that may make no mutex at all; OpenMutexW then tells which it is.
+struct OpenAnswer {
+    const char* what;
+    bool opens;
+    DWORD error;  // when it does not
+    bool copyRuns;
+};
+const OpenAnswer* g_answer = nullptr;
+DWORD g_openedFor = 0;
+std::wstring g_openedName;
+
+HANDLE WINAPI CreateRefused(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
+
+HANDLE WINAPI OpenAsAnswered(DWORD access, BOOL, LPCWSTR name) {
+    g_openedFor = access;
+    g_openedName = name;
+    if (g_answer->opens) return CreateEventW(nullptr, FALSE, FALSE, nullptr);  // any handle will do
+    SetLastError(g_answer->error);
+    return nullptr;
+}
+
+TEST(SingleInstance, AMutexThatCannotBeMadeCountsAsACopyOnlyWhereOneExists) {
+    const OpenAnswer kAnswers[] = {
+        {"a copy started as administrator: its mutex opens for waiting", true, 0, true},
+        {"a copy of another user: waiting is refused too", false, ERROR_ACCESS_DENIED, true},
+        {"a restricted token and no copy: there is no mutex", false, ERROR_FILE_NOT_FOUND, false},
+    };
+    for (const OpenAnswer& answer : kAnswers) {
+        g_answer = &answer;
+        g_openedFor = 0;
+        g_openedName.clear();
+        UniqueHandle own;
+        EXPECT_EQ(modPreventionDualBoot::AnotherCopyRuns({&CreateRefused, &OpenAsAnswered}, own), answer.copyRuns)
+            << answer.what;
+        EXPECT_EQ(g_openedFor, static_cast<DWORD>(SYNCHRONIZE)) << answer.what << ": asked for waiting only";
+        EXPECT_EQ(g_openedName, modPreventionDualBoot::kMutexName) << answer.what;
+        EXPECT_FALSE(own) << answer.what;
+    }
+}
+
 TEST(SingleInstance, CopyStartedAfterTheFirstEndedRunsNormally) {
     {
         ProgramCopy first;
