@@ -14,8 +14,8 @@ HRESULT WINAPI CreateServices(IAccPropServices** services) {
 }
 
 void ControlNames::Give(std::initializer_list<std::pair<HWND, const wchar_t*>> names) {
-    apartment_.emplace();
-    if (!*apartment_ || FAILED(createServices(services_.put())) || !services_) return;
+    Clear();
+    if (FAILED(createServices(services_.put())) || !services_) return;
     for (const auto& [control, name] : names)
         if (SUCCEEDED(services_->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
                                                 PROPID_ACC_NAME, name)))
@@ -27,7 +27,6 @@ void ControlNames::Clear() {
         services_->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &PROPID_ACC_NAME, 1);
     named_.clear();
     services_.reset();
-    apartment_.reset();
 }
 
 }  // namespace Accessibility

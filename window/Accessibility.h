@@ -5,7 +5,6 @@
 #include <oleacc.h>
 
 #include <initializer_list>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -13,8 +12,9 @@
 
 // Names, for screen readers, of controls without a visible label: Narrator and NVDA
 // would otherwise name an edit box or a list by the text before it in the tab order.
-// They are given by dynamic annotation, which Windows has from XP on; a failure
-// anywhere leaves the controls unnamed and changes nothing else.
+// They are given by dynamic annotation, which Windows has from XP on, through COM,
+// which the thread must have started and keep until the names are taken back; a
+// failure anywhere leaves the controls unnamed and changes nothing else.
 namespace Accessibility {
 
 // What makes the annotation service; a test may put its own in place.
@@ -28,15 +28,14 @@ public:
     ControlNames& operator=(const ControlNames&) = delete;
     ~ControlNames() { Clear(); }
 
-    // Starts COM on this thread and gives each control its name.
+    // Gives each control its name, after taking back any names given before.
     void Give(std::initializer_list<std::pair<HWND, const wchar_t*>> names);
     // Takes the names back, as Microsoft asks, while the controls still exist; then
-    // lets go of the service and of COM.
+    // lets go of the service.
     void Clear();
 
 private:
-    std::optional<ComApartment> apartment_;
-    ComRef<IAccPropServices> services_;  // released before COM ends
+    ComRef<IAccPropServices> services_;
     std::vector<HWND> named_;
 };
 

@@ -174,18 +174,28 @@ void Form1::ApplyIcons() {
 }
 
 int Form1::Run(int showCommand) {
+    // COM for the window's whole life: the names for screen readers need it from the
+    // controls' creation until they are taken back as the window goes, and Windows
+    // asks for it to end only once the loop has ended.
+    const ComApartment com;
     Form_Load();
     if (hwnd_ == nullptr) return 1;
     ShowWindow(hwnd_, showCommand);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) Dispatch(message);
+    // A quit posted from outside leaves the window: it goes while COM still runs.
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
     return static_cast<int>(message.wParam);
 }
 
 void Form1::Dispatch(MSG& message) const {
-    // Esc means nothing here, whichever control has the focus: the multi-line log, in
-    // the dialog mode IsDialogMessageW puts it in, would close the window on it.
-    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return;
+    // Esc means nothing here, whichever control has the focus, whether it comes as the
+    // key or as its character (Ctrl+[ on US and Japanese layouts): the multi-line log,
+    // in the dialog mode IsDialogMessageW puts it in, would close the window on it.
+    constexpr WPARAM kEscapeCharacter = 0x1B;
+    if ((message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) ||
+        (message.message == WM_CHAR && message.wParam == kEscapeCharacter))
+        return;
     if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &message)) return;
     TranslateMessage(&message);
     DispatchMessageW(&message);
