@@ -12,7 +12,7 @@ namespace Mitigations {
 
 void TurnOn() {
     // Windows does this by itself only for 64-bit programs and those for subsystem 6.0
-    // or later, not for the x86 exe (5.01). XP before SP3 refuses it.
+    // or later, not for the x86 exe (5.01). XP before SP3 accepts the call and ignores it.
     HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
     // XP SP3 and Vista SP1 let a 32-bit program turn DEP on for itself where the
     // NX_COMPAT bit is not honoured; XP x64 (2003-based) lacks the function. A 64-bit

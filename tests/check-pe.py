@@ -36,6 +36,15 @@ REQUIRED_IMPORTS = {
 LOOKED_UP = {'SetDefaultDllDirectories': 'the DLL search restriction', 'SetDllDirectoryW': 'the DLL search restriction',
              'SetProcessDEPPolicy': 'DEP where the NX_COMPAT bit is not honoured'}
 
+# The stack guard's value before it is seeded (app/StackProtector.cpp): Microsoft's
+# default cookie. Every protected function reads the guard twice; the program has
+# dozens of them.
+UNSEEDED_GUARD = {'x86': 0xBB40E64E, 'x64': 0x00002B992DDFA232}
+MIN_GUARD_USES = 20
+# The stack protector needs no random numbers from Windows: GCC's libssp took them
+# from CryptoAPI, whose provider DLL then loaded before the DLL search was narrowed.
+NOT_IMPORTED = re.compile(r'ADVAPI32\.dll!Crypt', re.IGNORECASE)
+
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 CREATEPROCESS_MANIFEST_RESOURCE_ID = 1
 IDI_QUILLRAKE = 1
@@ -129,6 +138,8 @@ def check_import_list(pe, list_path):
     unlisted = sorted(f for f in found if f.lower() not in allowed)
     check(found and not unlisted, f'all {len(found)} imports are listed, each there on Windows {minimum}',
           f'not in {list_path}: ' + ', '.join(unlisted) if found else 'no imports')
+    crypto = sorted(f for f in found if NOT_IMPORTED.match(f))
+    check(not crypto, 'it imports nothing from CryptoAPI', ', '.join(crypto))
     for function, why in REQUIRED_IMPORTS.items():
         check(any(f.lower() == function.lower() for f in found), f'it calls {function.partition("!")[2]}, {why}',
               'not imported')
@@ -165,10 +176,45 @@ def check_headers(pe, arch):
     for function, why in LOOKED_UP.items():
         check(b'\0' + function.encode() + b'\0' in constant,
               f'it looks up {function} ({why})', 'the name is not in its read-only data')
-    check(b'*** stack smashing detected ***' in constant, 'the stack protector (libssp) is in',
-          'its report is not in the read-only data')
+    check(b'*** stack smashing detected ***' not in constant, "GCC's libssp is out (its report is not in)",
+          'its report is in the read-only data')
     check(b'terminate called after throwing' not in constant,
           "libstdc++'s verbose terminate handler, and the demangler it brings, are out", 'its message is in')
+
+
+def check_stack_guard(pe, arch):
+    """The stack protector's guard is the program's own, and protected code checks it.
+    The guard starts out as Microsoft's default cookie until it is seeded; the code
+    reads it directly (x86) or through a pointer to it in read-only data (x64)."""
+    width = 8 if arch == 'x64' else 4
+    unseeded = (UNSEEDED_GUARD[arch]).to_bytes(width, 'little')
+    base = pe.OPTIONAL_HEADER.ImageBase
+    guards = [base + section.VirtualAddress + at for section in pe.sections
+              if section.Characteristics & SCN_WRITE and not section.Characteristics & SCN_EXECUTE
+              for at in range(0, len(section.get_data()) - width + 1, width)
+              if section.get_data()[at:at + width] == unseeded]
+    if not check(len(guards) == 1, 'the stack guard is the program\'s own, seeded at start',
+                 f'{len(guards)} words in writable data hold its starting value'):
+        return
+    pointer = guards[0].to_bytes(width, 'little')
+    targets = set(guards) | {base + section.VirtualAddress + at for section in pe.sections
+                             if not section.Characteristics & (SCN_WRITE | SCN_EXECUTE)
+                             for at in range(0, len(section.get_data()) - width + 1, width)
+                             if section.get_data()[at:at + width] == pointer}
+    disassembler = capstone.Cs(capstone.CS_ARCH_X86, capstone.CS_MODE_64 if arch == 'x64' else capstone.CS_MODE_32)
+    operand = re.compile(r'\[(?:rip ([+-]) )?(0x[0-9a-f]+)\]')
+    uses = 0
+    for section in pe.sections:
+        if not section.Characteristics & SCN_EXECUTE:
+            continue
+        start = base + section.VirtualAddress
+        for address, size, _, operands in disassembler.disasm_lite(section.get_data()[:section.Misc_VirtualSize], start):
+            for match in operand.finditer(operands):
+                offset = int(match[2], 16)
+                target = {None: offset, '+': address + size + offset, '-': address + size - offset}[match[1]]
+                uses += target in targets
+    check(uses >= MIN_GUARD_USES, f'protected functions check the stack guard ({uses} reads of it)',
+          f'only {uses} reads of it: the code is not protected')
 
 
 def check_code(pe):
@@ -341,6 +387,7 @@ def main(arch, version, import_list, program, *others):
         check_system_dlls(pe, program)
         check_import_list(pe, import_list)
         check_headers(pe, arch)
+        check_stack_guard(pe, arch)
         if arch == 'x86':
             check_code(pe)
         check_version_record(pe, arch, version)

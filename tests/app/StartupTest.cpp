@@ -2,6 +2,8 @@
 // where its single-instance mutex lives.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -68,6 +70,24 @@ TEST(FirstShow, RunMinimisedFromAShortcutStartsMinimised) {
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(copy.WaitForExit(kPatience));
+}
+
+volatile size_t g_overrunBytes = 64;  // more than the buffer holds, unknown to the compiler
+
+// Writes past the end of a buffer on its own stack, as a too long input would.
+[[gnu::noinline]] void Overrun() {
+    char buffer[16];
+    std::memset(buffer, 'x', g_overrunBytes);
+    std::fwrite(buffer, 1, 1, stdout);
+}
+
+// Run by the test below in a child process, which must end in the function above.
+TEST(StackProtector, DISABLED_OverrunsABufferOnTheStack) { Overrun(); }
+
+// This program is protected as quillrake.exe is, by the same guard and failure path.
+TEST(StackProtector, AnOverrunBufferOnTheStackEndsTheProcessAtOnce) {
+    EXPECT_EQ(ExitCodeOfChildTest(L"StackProtector.DISABLED_OverrunsABufferOnTheStack"), 0xC0000409u)
+        << "STATUS_STACK_BUFFER_OVERRUN";
 }
 
 }  // namespace

@@ -15,6 +15,13 @@ std::wstring ProgramPath() {
     return self.substr(0, self.find_last_of(L'\\') + 1) + L"quillrake.exe";
 }
 
+DWORD ExitCodeOfChildTest(const std::wstring& test,
+                          std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> environment) {
+    for (const auto& [name, value] : environment) SetEnvironmentVariableW(name, value);
+    const ProgramCopy child(-1, TestProgramPath(), L"--gtest_also_run_disabled_tests --gtest_filter=" + test);
+    return child.WaitForExit(40000) ? child.ExitCode() : STILL_ACTIVE;
+}
+
 bool RunHidden(std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

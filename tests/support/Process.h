@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -40,6 +42,12 @@ bool RunHidden(std::wstring commandLine);
 // test program that is running.
 std::wstring ProgramPath();
 std::wstring TestProgramPath();
+
+// Runs one disabled test of the running test program in a child process whose
+// environment has the variables given set (a null value: removed), and returns its
+// exit code; STILL_ACTIVE when it did not end within 40 s.
+DWORD ExitCodeOfChildTest(const std::wstring& test,
+                          std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> environment = {});
 
 // The items of a list box, read through messages (this process's or another's).
 std::vector<std::wstring> ListItems(HWND list);
