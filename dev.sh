@@ -32,12 +32,15 @@ need_packages() {
 }
 
 # Wine's ANSI code page follows the Unix locale: ja_JP.UTF-8 gives code page 932.
-need_japanese_locale() {
-  locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$' && return 0
-  need_packages locales
-  as_root sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
-  as_root locale-gen ja_JP.UTF-8 >/dev/null
+# The tests also start a program whose user locale (en_US.UTF-8) is not the system's.
+need_locales() {
+  for wanted in ja_JP en_US; do
+    locale -a 2>/dev/null | grep -qi "^$wanted\.utf-\?8$" && continue
+    need_packages locales
+    as_root sed -i "s/^# *\($wanted.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$wanted.UTF-8 UTF-8" /etc/locale.gen || echo "$wanted.UTF-8 UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen >/dev/null
+  done
 }
 
 # What building the release takes: the compilers, CMake and Python; no Wine.
@@ -59,7 +62,16 @@ setup_build() {
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev \
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 \
     binutils-mingw-w64-i686 mingw-w64-i686-dev
-  need_japanese_locale
+  need_locales
+}
+
+# Stops when the output kept in file $1 has a warning, the compilers' or the build
+# tools' (CMake, make): each one means something.
+refuse_warnings() {
+  if grep -iE '(^|[^a-z])warning( \([a-z]+\))?:' "$1" >&2; then
+    echo "error: the build of $2 printed the warning(s) above" >&2
+    exit 1
+  fi
 }
 
 # Configures one build, holding its lock (file descriptor 9) until the caller lets go:
@@ -69,16 +81,22 @@ configure() {
   mkdir -p "build/$1"
   exec 9>"build/$1.lock"
   flock 9
-  cmake --preset "$1" >/dev/null
+  cmake --preset "$1" >"build/$1.configure.log" 2>&1 || { cat "build/$1.configure.log" >&2; exit 1; }
+  refuse_warnings "build/$1.configure.log" "$1"
 }
 
-# Builds the targets named, or everything, for each build given.
+# Builds the targets named, or everything, for each build given; its output is shown
+# as it comes and kept in build/PRESET.build.log.
 build() {
   targets=$2
   for preset in $1; do
     configure "$preset"
+    log="build/$preset.build.log"
     # shellcheck disable=SC2086
-    cmake --build --preset "$preset" -j "$(nproc)" ${targets:+--target $targets}
+    { cmake --build --preset "$preset" -j "$(nproc)" ${targets:+--target $targets} 2>&1 && echo ok >"$log.status" ||
+        echo failed >"$log.status"; } | tee "$log"
+    [ "$(cat "$log.status")" = ok ] || { echo "error: the build of $preset failed" >&2; exit 1; }
+    refuse_warnings "$log" "$preset"
     flock -u 9
   done
 }
