@@ -79,18 +79,25 @@ bool MessageFont(UINT dpi, LOGFONTW& font) {
     if (Functions().systemParametersInfoForDpi != nullptr) {
         VistaMetrics vista = {};
         vista.metrics.cbSize = kVistaMetricsBytes;
-        if (!Functions().systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, kVistaMetricsBytes,
-                                                    &vista, 0, dpi))
-            return false;
-        font = vista.metrics.lfMessageFont;
-        return true;
+        if (Functions().systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, kVistaMetricsBytes, &vista, 0, dpi)) {
+            font = vista.metrics.lfMessageFont;
+            return true;
+        }
+    } else {
+        NONCLIENTMETRICSW metrics = {};
+        metrics.cbSize = kMetricsBytes;
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, kMetricsBytes, &metrics, 0)) {
+            font = metrics.lfMessageFont;
+            // The system's font is for the system's DPI; on Windows 8.1 the window's
+            // monitor may have another.
+            font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+            return true;
+        }
     }
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = kMetricsBytes;
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, kMetricsBytes, &metrics, 0)) return false;
-    font = metrics.lfMessageFont;
-    // The system's font is for the system's DPI; on Windows 8.1 the window's monitor
-    // may have another.
+    // Without it, the font Windows gives the dialogs of older programs: a control left
+    // without a font draws in the bold, wide system font, on which not even the log's
+    // lines fit.
+    if (GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font) == 0) return false;
     font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
     return true;
 }

@@ -38,7 +38,8 @@ UINT ForWindow(HWND window);
 // DPI, which per-monitor v1 (Windows 10 1607) does only when asked at WM_NCCREATE.
 void ScaleFrameWithDpi(HWND window);
 int SystemMetric(int index, UINT dpi);
-// The user's message font (dialogs, controls) at `dpi`.
+// The user's message font (dialogs, controls) at `dpi`; where Windows does not tell
+// it, the default dialog font.
 bool MessageFont(UINT dpi, LOGFONTW& font);
 // Grows a client rectangle into the window rectangle for that style at `dpi`.
 void AdjustFrame(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);

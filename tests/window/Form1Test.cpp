@@ -217,6 +217,15 @@ TEST_F(Form1Test, SecondListingShowsOnlyTheNewLinesAndAddsOneLogLine) {
 
 // ---- Keyboard ---------------------------------------------------------------
 
+// Sees the Esc characters that reach the log, before the log's own procedure does.
+WNDPROC g_logProcedure = nullptr;
+int g_escapesInLog = 0;
+
+LRESULT CALLBACK CountEscapes(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CHAR && wParam == 0x1B) ++g_escapesInLog;
+    return CallWindowProcW(g_logProcedure, window, message, wParam, lParam);
+}
+
 TEST_F(ForegroundTest, TabCyclesThroughTheControlsAndEnterOnTheButtonClears) {
     SetString(currentUser_.RecentFiles(), L"1", L"C:\\a.vbp");
     Load();
@@ -236,12 +245,19 @@ TEST_F(ForegroundTest, TabCyclesThroughTheControlsAndEnterOnTheButtonClears) {
         EXPECT_EQ(GetFocus(), next) << "Shift+Tab";
     }
 
-    // Esc means nothing: in dialog mode the multi-line log would close the window on it.
+    // Esc means nothing, as the key or as its character (Ctrl+[): in dialog mode the
+    // multi-line log would close the window on it.
+    g_escapesInLog = 0;
+    g_logProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(Text1(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountEscapes)));
     for (HWND control : {Text1(), List1(), Command1()}) {
         SetFocus(control);
         PressKey(VK_ESCAPE);
+        PostMessageW(control, WM_CHAR, 0x1B, 1);
+        PumpMessages(form_.get());
         ASSERT_TRUE(form_->hwnd() != nullptr && IsWindowVisible(form_->hwnd())) << "Esc closed the window";
     }
+    EXPECT_EQ(g_escapesInLog, 0) << "the Esc character reached the log";
 
     PressKey(VK_RETURN);
     EXPECT_FALSE(KeyExists(currentUser_.root(), kRecentFilesKey)) << "Enter on the button clears";
@@ -271,25 +287,43 @@ TEST_F(ForegroundTest, FocusReturnsToItsControlWhenTheWindowIsActivatedAgain) {
 
 // ---- Screen readers ---------------------------------------------------------
 
+// Whether COM runs on this thread; asking leaves it as it was.
+bool ComRunning() {
+    const HRESULT started = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(started)) CoUninitialize();
+    return started == S_FALSE;
+}
+
 // Records the names the window gives its controls, as dynamic annotation would take
 // them; what it does not use answers E_NOTIMPL.
 struct RecordedNames final : IAccPropServices {
     std::vector<std::tuple<HWND, DWORD, DWORD, bool, std::wstring>> given;  // ..., is it a name, the text
     std::vector<HWND> cleared;  // while the control still existed
+    std::vector<std::string> calls;  // in order, with the service's making ("create")
+    bool watchCom = false;  // a call made without COM is recorded as such
+    bool closeOnName = false;  // a name given closes its window, once the loop runs
     ULONG references = 0;
+
+    void Record(const char* call) { calls.push_back(watchCom && !ComRunning() ? call + std::string(" without COM") : call); }
 
     HRESULT WINAPI QueryInterface(REFIID iid, void** out) override {
         *out = iid == IID_IUnknown || iid == IID_IAccPropServices ? this : nullptr;
         return *out != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG WINAPI AddRef() override { return ++references; }
-    ULONG WINAPI Release() override { return --references; }
+    ULONG WINAPI Release() override {
+        Record("release");
+        return --references;
+    }
     HRESULT WINAPI SetHwndPropStr(HWND window, DWORD object, DWORD child, MSAAPROPID property, LPCWSTR text) override {
+        Record("name");
+        if (closeOnName) PostMessageW(GetParent(window), WM_CLOSE, 0, 0);
         given.emplace_back(window, object, child, property == PROPID_ACC_NAME, text);
         return S_OK;
     }
     HRESULT WINAPI ClearHwndProps(HWND window, DWORD object, DWORD child, const MSAAPROPID* properties,
                                   int count) override {
+        Record("clear");
         if (IsWindow(window) && object == static_cast<DWORD>(OBJID_CLIENT) && child == CHILDID_SELF &&
             count == 1 && properties[0] == PROPID_ACC_NAME)
             cleared.push_back(window);
@@ -316,6 +350,7 @@ struct RecordedNames final : IAccPropServices {
 RecordedNames* g_recorder = nullptr;
 
 HRESULT WINAPI HandOutRecorder(IAccPropServices** services) {
+    g_recorder->Record("create");
     return g_recorder->QueryInterface(IID_IAccPropServices, reinterpret_cast<void**>(services));
 }
 
@@ -334,9 +369,28 @@ TEST_F(Form1Test, ScreenReadersHearANameForTheLogAndTheList) {
     const auto client = static_cast<DWORD>(OBJID_CLIENT);
     EXPECT_EQ(recorder.given, (decltype(recorder.given){{text1, client, CHILDID_SELF, true, L"ログ"},
                                                          {list1, client, CHILDID_SELF, true, L"最近使ったプロジェクト"}}));
+    {
+        // Names given again: the old ones are taken back and their service let go first.
+        Accessibility::ControlNames again;
+        again.Give({{text1, L"a"}});
+        recorder.calls.clear();
+        again.Give({{text1, L"b"}});
+        EXPECT_EQ(recorder.calls, (std::vector<std::string>{"clear", "release", "create", "name"}));
+    }
+    recorder.cleared.clear();
     form_.reset();
     EXPECT_EQ(recorder.cleared, (std::vector<HWND>{text1, list1})) << "taken back before the controls go";
     EXPECT_EQ(recorder.references, 0u) << "the service is let go";
+
+    // Run as the program runs it: COM from before the names are given until the loop
+    // has ended, after they were taken back.
+    PumpMessages();
+    recorder.calls.clear();
+    recorder.watchCom = recorder.closeOnName = true;
+    EXPECT_EQ(Form1(GetModuleHandleW(nullptr), [] {}).Run(SW_HIDE), 0);
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"create", "name", "name", "clear", "clear", "release"}));
+    EXPECT_FALSE(ComRunning()) << "COM ends with the loop";
+    recorder.watchCom = recorder.closeOnName = false;
 
     // Without the service the window works as ever.
     Accessibility::createServices = &NoService;
@@ -454,6 +508,16 @@ std::pair<LONG, std::vector<DWORD>> OwnIcon(int size) {
     return image;
 }
 
+// The icons the window itself gives Alt+Tab and the taskbar (big) and its title bar
+// (small): two of its own, each alive and of its size.
+void ExpectOwnIcons(HWND window, int bigSize, int smallSize) {
+    const auto bigIcon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0));
+    const auto smallIcon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0));
+    EXPECT_NE(bigIcon, smallIcon);
+    EXPECT_EQ(IconImage(bigIcon), OwnIcon(bigSize)) << "the big icon";
+    EXPECT_EQ(IconImage(smallIcon), OwnIcon(smallSize)) << "the small icon";
+}
+
 TEST_F(Form1Test, LayoutAtNinetySixDpi) {
     Load();
     ASSERT_EQ(GetDpiForWindow(form_->hwnd()), 96u);
@@ -507,15 +571,23 @@ TEST_F(Form1Test, LayoutAtNinetySixDpi) {
     const auto smallIcon = reinterpret_cast<HICON>(GetClassLongPtrW(form_->hwnd(), GCLP_HICONSM));
     EXPECT_EQ(IconImage(largeIcon), OwnIcon(GetSystemMetrics(SM_CXICON))) << "the large icon is Quillrake's";
     EXPECT_EQ(IconImage(smallIcon), OwnIcon(GetSystemMetrics(SM_CXSMICON))) << "the small icon is Quillrake's";
+    ExpectOwnIcons(form_->hwnd(), GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CXSMICON));
 }
 
 TEST_F(Form1Test, TheLogShowsItsNewestLine) {
     Load();
     for (int i = 0; i < 12; ++i) Form1TestAccess::ShowRecentFiles(*form_);
-    const LRESULT lines = SendMessageW(Text1(), EM_GETLINECOUNT, 0, 0);
-    ASSERT_EQ(lines, 13);
-    // The box holds about four lines: the view must have followed the appends.
-    EXPECT_GE(SendMessageW(Text1(), EM_GETFIRSTVISIBLELINE, 0, 0), lines - 5);
+    // However its lines wrap, the view has followed the appends: the text's last
+    // character lies inside it and the first above it.
+    RECT view{};
+    SendMessageW(Text1(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&view));
+    const auto top = [&](int index) {
+        return static_cast<short>(HIWORD(SendMessageW(Text1(), EM_POSFROMCHAR, index, 0)));
+    };
+    const int newest = GetWindowTextLengthW(Text1()) - 1;
+    EXPECT_LT(top(0), view.top) << "the oldest line is scrolled out";
+    EXPECT_GE(top(newest), view.top) << "the newest line is in view";
+    EXPECT_LT(top(newest), view.bottom) << "the newest line is in view";
 }
 
 TEST_F(Form1Test, TheLogKeepsGrowingPastThirtyTwoThousandCharacters) {
@@ -618,8 +690,7 @@ TEST_F(Form1Test, DoublingTheDpiDoublesTheLayout) {
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, 192);
     EXPECT_EQ(logFont.lfHeight, metrics.lfMessageFont.lfHeight);
     EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, 192)));
-    const auto smallIcon = reinterpret_cast<HICON>(SendMessageW(form_->hwnd(), WM_GETICON, ICON_SMALL, 0));
-    EXPECT_EQ(IconImage(smallIcon), OwnIcon(32)) << "the title bar's icon at 200 %";
+    ExpectOwnIcons(form_->hwnd(), GetSystemMetricsForDpi(SM_CXICON, 192), GetSystemMetricsForDpi(SM_CXSMICON, 192));
 }
 
 // ---- Windows without per-monitor DPI ---------------------------------------
@@ -653,15 +724,30 @@ BOOL WINAPI LargerMessageFont(UINT action, UINT param, PVOID data, UINT ini, UIN
     return TRUE;
 }
 
-TEST_F(Form1Test, ALargerMessageFontIsTakenAtOnce) {
+BOOL WINAPI NoMetrics(UINT, UINT, PVOID, UINT, UINT) { return FALSE; }
+
+TEST_F(Form1Test, AChangedMessageFontIsTakenAtOnceAndNeverTheSystemFont) {
     AddThreeLinesWidestInTheMiddle(currentUser_.RecentFiles());
     Load();
     const DpiFunctionsRestorer restore;
-    Dpi::Functions().systemParametersInfoForDpi = &LargerMessageFont;
-    SendMessageW(form_->hwnd(), WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS,
-                 reinterpret_cast<LPARAM>(L"WindowMetrics"));
-    for (HWND control : {Text1(), List1(), Command1()}) EXPECT_EQ(FontHeight(control), -30);
-    EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, 96)));
+    LOGFONTW dialog{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof dialog, &dialog);
+    const struct {
+        const char* what;
+        decltype(Dpi::Api::systemParametersInfoForDpi) metrics;
+        LONG height;
+    } kChanges[] = {
+        {"a larger message font", &LargerMessageFont, -30},
+        // A control without a font draws in the bold, wide system font.
+        {"no message font to be had: the dialog font", &NoMetrics, dialog.lfHeight},
+    };
+    for (const auto& change : kChanges) {
+        Dpi::Functions().systemParametersInfoForDpi = change.metrics;
+        SendMessageW(form_->hwnd(), WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS,
+                     reinterpret_cast<LPARAM>(L"WindowMetrics"));
+        for (HWND control : {Text1(), List1(), Command1()}) EXPECT_EQ(FontHeight(control), change.height) << change.what;
+        EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, 96))) << change.what;
+    }
 }
 
 // A monitor whose scaling the user set to 150 %: that is its effective DPI (type 0).
@@ -772,14 +858,28 @@ TEST(SystemDpi, WithoutPerMonitorFunctionsTheWindowLaysOutAt120And144Dpi) {
     for (const int dpi : {120, 144}) {
         SCOPED_TRACE(dpi);
         const SystemDpiSetting setting(static_cast<DWORD>(dpi));
-        SetEnvironmentVariableW(L"QUILLRAKE_SYSTEM_DPI", std::to_wstring(dpi).c_str());
-        const ProgramCopy child(-1, TestProgramPath(),
-                                L"--gtest_also_run_disabled_tests "
-                                L"--gtest_filter=Form1Test.DISABLED_LaysOutAtTheSystemDpiInAChildProcess");
-        ASSERT_TRUE(child.WaitForExit(40000)) << "the child did not end";
-        EXPECT_EQ(child.ExitCode(), 0u) << "the child's report is above";
+        EXPECT_EQ(ExitCodeOfChildTest(L"Form1Test.DISABLED_LaysOutAtTheSystemDpiInAChildProcess",
+                                      {{L"QUILLRAKE_SYSTEM_DPI", std::to_wstring(dpi).c_str()}}),
+                  0u)
+            << "the child's report is above";
     }
-    SetEnvironmentVariableW(L"QUILLRAKE_SYSTEM_DPI", nullptr);
+}
+
+// Run with a user locale (en-US) that is not the system's (ja-JP), and a short date of
+// the user's own: the log is stamped the way the user reads dates, not the system.
+using UserLocaleTest = FormTest;
+
+TEST_F(UserLocaleTest, TheLogIsStampedInTheUsersFormatNotTheSystems) {
+    ASSERT_NE(GetUserDefaultLCID(), GetSystemDefaultLCID()) << "the test bench gave no user locale of its own";
+    // Kept by this process whatever other processes write to the shared setting.
+    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, L"dd.MM.yyyy"));
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t system[80] = {};
+    GetDateFormatW(LOCALE_SYSTEM_DEFAULT, DATE_SHORTDATE, &now, nullptr, system, 80);
+    ASSERT_NE(DateTimeText(now).substr(0, 10), system) << "the two must differ to tell them apart";
+    Load();
+    ExpectStamped(Log(), L"キーを発見できず");
 }
 
 }  // namespace
