@@ -43,9 +43,10 @@ need_locales() {
   done
 }
 
-# What building the release takes: the compilers, CMake and Python; no Wine.
+# What building the release takes: the compilers, CMake and Python (with pefile, to
+# check the zip's exes); no Wine.
 setup_dist() {
-  need_packages cmake make python3 git \
+  need_packages cmake make python3 python3-pefile git \
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev \
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 \
     binutils-mingw-w64-i686 mingw-w64-i686-dev
@@ -190,7 +191,7 @@ dist)
   python3 tools/dist.py --version "$version" --x86 build/x86-dist/bin/quillrake.exe \
     --x64 build/x64-dist/bin/quillrake.exe --readme resources/readme-ja.txt --license LICENSE \
     --notices resources/notices.txt --out "$zip"
-  python3 tools/check-dist.py "$zip" --x86 build/x86-dist/bin/quillrake.exe \
+  /usr/bin/python3 tools/check-dist.py "$zip" --x86 build/x86-dist/bin/quillrake.exe \
     --x64 build/x64-dist/bin/quillrake.exe --date "$SOURCE_DATE_EPOCH"
   if [ "${1:-}" = --verify ]; then
     # Two fresh clones of this commit in two other places, built one after the other.

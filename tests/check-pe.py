@@ -254,9 +254,9 @@ def check_version_record(pe, arch, version):
           'the version record is in Japanese, as Unicode text (041104B0)', f'{list(tables)} {translations}')
     strings = next(iter(tables.values()), {})
     expected = {'FileVersion': version, 'ProductVersion': version,
-                'FileDescription': f'Quillrake ({32 if arch == "x86" else 64} ビット版)',
+                'FileDescription': f'Quillrake ({arch})',
                 'ProductName': 'Quillrake', 'InternalName': 'Quillrake', 'OriginalFilename': 'quillrake.exe',
-                'CompanyName': 'the Quillrake developers',
+                'CompanyName': 'The Quillrake developers',
                 'LegalCopyright': 'Copyright (C) 2026 the Quillrake developers. MIT License.'}
     wrong = {key: strings.get(key) for key, value in expected.items() if strings.get(key) != value}
     check(not wrong, 'the version record names Quillrake ' + version + ', its build, its file and its copyright',

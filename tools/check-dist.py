@@ -2,7 +2,9 @@
 """Checks a release zip before it is published: layout, the exact exes that were
 built, a read-me Windows Notepad shows correctly, and checksums that match.
 Reports every problem it finds, not just the first; exits 1 if there was any."""
-import argparse, datetime, hashlib, os, re, sys, zipfile
+import argparse, datetime, hashlib, os, re, sys, unicodedata, zipfile
+
+import pefile  # Debian's python3-pefile, for /usr/bin/python3
 
 NAMES = ['x86/quillrake.exe', 'x64/quillrake.exe', 'readme.txt', 'LICENSE.txt', 'NOTICES.txt',
          'SHA256SUMS.txt']
@@ -19,6 +21,20 @@ def check(ok, passed, failed):
         problems.append(failed)
         print('FAIL: ' + failed, file=sys.stderr)
     return ok
+
+
+def columns(line):
+    """How wide a line is in Notepad: East Asian wide characters take two columns."""
+    return sum(2 if unicodedata.east_asian_width(c) in 'WF' else 1 for c in line)
+
+
+def product_version(exe):
+    """The ProductVersion text of an exe's version record, or None."""
+    pe = pefile.PE(data=exe, fast_load=True)
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_RESOURCE']])
+    return next((table.entries[b'ProductVersion'].decode() for info in getattr(pe, 'FileInfo', [[]])[0]
+                 if info.Key == b'StringFileInfo' for table in info.StringTable
+                 if b'ProductVersion' in table.entries), None)
 
 
 def crlf_only(text):
@@ -52,7 +68,7 @@ def main():
     check(times == {when}, f'every entry is dated {when} (UTC), as the commit',
           f'entries are dated {sorted(times)}, not {when}')
 
-    data = {}
+    data, readme = {}, None
     for name in NAMES:
         try:
             data[name] = z.read(folder + name)  # also verifies the stored CRC
@@ -81,6 +97,22 @@ def main():
         missing = [w for w in words if w not in text]
         check(not missing, f'{name} mentions ' + ', '.join(words), f'{name} does not mention ' + ', '.join(missing))
         check('{VERSION}' not in text, f'{name} has no placeholder left', f'{name} still contains {{VERSION}}')
+        if name == 'readme.txt':
+            readme = text
+            # Command lines (indented, ASCII) may be longer: they are copied, not read.
+            wide = [no for no, line in enumerate(text.split('\r\n'), 1)
+                    if columns(line) > 76 and not (line.startswith('  ') and line.isascii())]
+            check(not wide, f'{name} fits 76 columns', f'{name} lines wider than 76 columns: {wide}')
+
+    # One version, written the same way everywhere: the zip's folder, the read-me's
+    # title and its newest history entry (written by hand), and the version records.
+    title = re.match(r'Quillrake バージョン (\S+)\r\n', readme) if readme else None
+    newest = re.search(r'■ 更新履歴\r\n\r\n  (\S+)  \d{4}/\d\d/\d\d', readme) if readme else None
+    versions = {'the folder': folder.removeprefix('quillrake-').removesuffix('/'),
+                "the read-me's title": title and title[1], "the read-me's newest history entry": newest and newest[1],
+                **{f'the ProductVersion of {name}': product_version(exe) for name, exe in built.items()}}
+    check(None not in versions.values() and len(set(versions.values())) == 1,
+          f'the version reads {versions["the folder"]} everywhere', f'versions differ: {versions}')
 
     sums = data.get('SHA256SUMS.txt')
     if sums is not None:
