@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """Checks what CI relies on dev.sh for, from outside, after ./dev.sh test has built
 everything: a failing test fails `test`; an unknown argument is refused with the
-usage line; `import` reads a UTF-16 .reg file (as reg export writes it); the zip's
-entries are dated by the commit, in UTC, whatever the build machine's time zone.
+usage line; `import` reads a UTF-16 .reg file (as reg export writes it), also named
+from the folder it is run in, and a Shift-JIS one after the conversion its refusal
+names; the zip's entries are dated by the commit, in UTC, whatever the build
+machine's time zone.
 Usage: check-dev.py (from anywhere in the checkout). Exits 1 when any check failed."""
 import datetime
 import os
@@ -31,7 +33,7 @@ def dev(*arguments, env=None):
 
 def wine(prefix, tool, *arguments):
     """Runs Wine ('wine') or its server ('wineserver') as the build found them."""
-    found = dict(line.split('=', 1) for line in (ROOT / 'build/x64/wine.env').read_text().split())
+    found = dict(line.split('=', 1) for line in (ROOT / 'build/x64/wine.env').read_text().splitlines())
     return subprocess.run([found[tool].strip("'"), *arguments], capture_output=True,
                           env={**os.environ, 'WINEPREFIX': prefix, 'WINEDEBUG': '-all'})
 
@@ -55,18 +57,41 @@ with tempfile.TemporaryDirectory() as scratch:
         check(run.returncode == 2 and run.stderr.startswith('usage: ./dev.sh'),
               f'"{" ".join(arguments)}" is refused with the usage line', f'exit {run.returncode}: {run.stderr!r}')
 
-    # reg export's own format: UTF-16 with a byte-order mark and CR LF.
-    value = '"1"="C:\\\\プロジェクト\\\\a.vbp"'
-    key = 'HKEY_CURRENT_USER\\Software\\QuillrakeCheck'
-    reg = pathlib.Path(scratch, 'two.reg')
-    reg.write_bytes(f'Windows Registry Editor Version 5.00\r\n\r\n[{key}]\r\n{value}\r\n'.encode('utf-16'))
     prefix = str(pathlib.Path(scratch, 'prefix'))
-    run = dev('import', str(reg), env={'WINEPREFIX': prefix})
-    exported = pathlib.Path(scratch, 'back.reg')
-    wine(prefix, 'wine', 'reg', 'export', key, 'Z:' + str(exported), '/y')
-    text = exported.read_bytes().decode('utf-16') if exported.exists() else ''
-    check(run.returncode == 0 and value in text.splitlines(), 'a UTF-16 .reg file imports and reads back',
-          f'exit {run.returncode}: {run.stderr}\nread back: {text!r}')
+
+    def imported(name, encoding, how):
+        """Writes a two-line .reg file (CR LF) with a Japanese path, imports it as `how`
+        (the arguments after dev.sh, run from scratch) gives it, and reads it back."""
+        key = f'HKEY_CURRENT_USER\\Software\\QuillrakeCheck\\{name}'
+        value = f'"1"="C:\\\\プロジェクト\\\\{name}.vbp"'
+        pathlib.Path(scratch, name).write_bytes(
+            f'Windows Registry Editor Version 5.00\r\n\r\n[{key}]\r\n{value}\r\n'.encode(encoding))
+        run = subprocess.run([str(ROOT / 'dev.sh'), *how(name)], cwd=scratch, capture_output=True, text=True,
+                             env={**os.environ, 'WINEPREFIX': prefix})
+        exported = pathlib.Path(scratch, 'back.reg')
+        exported.unlink(missing_ok=True)
+        wine(prefix, 'wine', 'reg', 'export', key, 'Z:' + str(exported), '/y')
+        text = exported.read_bytes().decode('utf-16') if exported.exists() else ''
+        return run, value in text.splitlines(), text
+
+    def converted_as_hinted(name):
+        """What a user does with a Shift-JIS file: runs the command the refusal names."""
+        refused = subprocess.run([str(ROOT / 'dev.sh'), 'import', name], cwd=scratch, capture_output=True, text=True,
+                                 env={**os.environ, 'WINEPREFIX': prefix})
+        hint = next((line[line.index('iconv'):] for line in refused.stderr.splitlines() if 'iconv' in line), 'false')
+        subprocess.run(hint, shell=True, cwd=scratch)
+        return ['import', 'converted.reg']
+
+    # reg export's own format (UTF-16 with a byte-order mark) by its full path and by its
+    # name from the folder that holds it; a Shift-JIS file, as "Win9x/NT4" exports are,
+    # through the conversion the refusal suggests.
+    for what, name, encoding, how in (
+            ('a UTF-16 .reg file', 'full.reg', 'utf-16', lambda name: ['import', str(pathlib.Path(scratch, name))]),
+            ('a .reg file named from its own folder', 'here.reg', 'utf-16', lambda name: ['import', name]),
+            ('a Shift-JIS .reg file, converted as the hint says', 'sjis.reg', 'cp932', converted_as_hinted)):
+        run, found, text = imported(name, encoding, how)
+        check(run.returncode == 0 and found, f'{what} imports and reads back',
+              f'exit {run.returncode}: {run.stderr}\nread back: {text!r}')
     wine(prefix, 'wineserver', '-k')
     wine(prefix, 'wineserver', '-w')
 
