@@ -160,7 +160,15 @@ bench)
   pick_build "$builds" "bench [--build x86|x64]" "$@"
   setup_build
   need_packages time procps
-  for preset in $chosen; do refuse_unrunnable "$preset" "$command"; done
+  if [ $# -gt 0 ]; then
+    refuse_unrunnable "$chosen" "$command"
+  else
+    # Both asked for: what cannot run here is reported as not run.
+    configure x86
+    flock -u 9
+    . build/x86/wine.env
+    [ "$runs_32bit" = yes ] || chosen=x64
+  fi
   build "$builds" ""
   sh bench/run.sh build "$chosen" ;;
 run|demo)

@@ -3,6 +3,8 @@
 //   quillrake_bench fill BUILD      filling the list box with 10,000 and 100,000 lines
 //   quillrake_bench startup BUILD   quillrake.exe until its list shows, against the floor
 //                                   program (the same window without the registry) and reg query
+//   quillrake_bench phases BUILD    the same start-up phase by phase (quillrake_phases.exe),
+//                                   until the window has first painted
 //   quillrake_bench close-when-shown ITEMS   closes a running window once it shows ITEMS
 //                                   lines (-1: any, once it has logged)
 // Each prints Markdown table rows that start with BUILD (bench/run.sh writes the headers)
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -263,6 +266,57 @@ int Startup() {
     return 0;
 }
 
+// Each phase of the start, from quillrake_phases.exe's marks: when it ended, counted
+// from process creation, and how long it took; medians of 21 runs.
+int Phases() {
+    SeedRecentFiles();
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    wchar_t folder[MAX_PATH];
+    const std::wstring marksFile = std::wstring(folder, GetTempPathW(MAX_PATH, folder)) + L"quillrake-phases.txt";
+    std::vector<std::string> phases;  // in the order they end
+    std::vector<std::vector<double>> ends, lengths;
+    constexpr int kWarmUps = 2;
+    for (int r = 0; r < kWarmUps + 21; ++r) {
+        DeleteFileW(marksFile.c_str());
+        Started copy;
+        LARGE_INTEGER start;
+        QueryPerformanceCounter(&start);
+        if (!Start(L"\"" + BesideMe(L"quillrake_phases.exe") + L"\" " + std::to_wstring(start.QuadPart) + L" \"" +
+                       marksFile + L"\"",
+                   copy) ||
+            WaitForSingleObject(copy.process.hProcess, 20000) != WAIT_OBJECT_0) {
+            std::fprintf(stderr, "quillrake_phases.exe did not paint its window and end\n");
+            return 1;
+        }
+        std::FILE* in = _wfopen(marksFile.c_str(), L"r");
+        char name[64];
+        long long ticks = 0;
+        std::vector<std::pair<std::string, double>> marks;
+        while (in != nullptr && std::fscanf(in, "%63[^0-9\n] %lld\n", name, &ticks) == 2)
+            marks.emplace_back(std::string(name, std::strlen(name) - 1), ticks * 1e3 / frequency.QuadPart);
+        if (in != nullptr) std::fclose(in);
+        if (marks.empty() || marks.back().first != "first paint" || (!phases.empty() && marks.size() != phases.size())) {
+            std::fprintf(stderr, "quillrake_phases.exe marked its phases otherwise (%zu marks)\n", marks.size());
+            return 1;
+        }
+        if (phases.empty()) {
+            for (const auto& mark : marks) phases.push_back(mark.first);
+            ends.resize(phases.size());
+            lengths.resize(phases.size());
+        }
+        for (size_t i = 0; r >= kWarmUps && i < marks.size(); ++i) {
+            ends[i].push_back(marks[i].second);
+            lengths[i].push_back(marks[i].second - (i == 0 ? 0 : marks[i - 1].second));
+        }
+        Sleep(300);  // as in startup: the ended process may still be unmapping
+    }
+    for (size_t i = 0; i < phases.size(); ++i)
+        std::printf("| %s | %s | %.1f ms | %.1f ms |\n", g_build.c_str(), phases[i].c_str(), Median(ends[i]),
+                    Median(lengths[i]));
+    return 0;
+}
+
 int CloseWhenShown(LRESULT items) {
     SeedRecentFiles();
     for (int i = 0; i < 20000; ++i) {
@@ -284,10 +338,11 @@ int wmain(int argc, wchar_t** argv) {
     if (what == L"listing") return Listing();
     if (what == L"fill") return Fill();
     if (what == L"startup") return Startup();
+    if (what == L"phases") return Phases();
     if (what == L"close-when-shown" && argc > 2) return CloseWhenShown(std::stoi(argv[2]));
     if (what == L"seed") SeedRecentFiles();
     else {
-        std::fprintf(stderr, "usage: quillrake_bench listing|fill|startup BUILD, close-when-shown ITEMS, seed\n");
+        std::fprintf(stderr, "usage: quillrake_bench listing|fill|startup|phases BUILD, close-when-shown ITEMS, seed\n");
         return 2;
     }
     return 0;

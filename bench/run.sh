@@ -77,6 +77,13 @@ first=${builds%% *}
   echo "$(free -g | awk '/^Mem:/{print $2}') GiB, $(. /etc/os-release; echo "$PRETTY_NAME"), $("$wine" --version),"
   echo "ja_JP.UTF-8 locale, Wine's null graphics driver. Builds measured in the same run:"
   echo "$builds. Every figure is a median of repeated runs."
+  case " $builds " in
+  *" x86 "*) ;;
+  *) if [ -f "$root_build/x86/wine.env" ]; then
+       not_run=$(. "$root_build/x86/wine.env"; echo "${runs_32bit#no: }")
+       [ "$not_run" = yes ] || { echo; echo "x86: not run here: $not_run."; }
+     fi ;;
+  esac
   echo
   echo "## Listing: \`ReadRegistryValues\` against one \`RegEnumValueW\` walk"
   echo
@@ -100,6 +107,16 @@ first=${builds%% *}
   echo "| Build | Runs | Quillrake | Floor | Quillrake / floor | reg query | Quillrake / reg query |"
   echo "|---|---:|---:|---:|---:|---:|---:|"
   for b in $builds; do bench startup "$b"; done
+  echo
+  echo "## Start-up, phase by phase"
+  echo
+  echo "The same program with a mark at the end of each phase (\`bench/Phases.cpp\`, through the"
+  echo "seams and window hooks the tests use), run until its window has painted for the first"
+  echo "time: when each phase ended, counted from process creation, and how long it took."
+  echo
+  echo "| Build | Phase | Ended after | Took |"
+  echo "|---|---|---:|---:|"
+  for b in $builds; do bench phases "$b"; done
   echo
   echo "## Footprint"
   echo

@@ -79,10 +79,7 @@ bool Form1::Create() {
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = &Form1::WndProc;
     windowClass.hInstance = instance_;
-    windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_QUILLRAKE));
-    windowClass.hIconSm = static_cast<HICON>(
-        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_QUILLRAKE), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    // No icons of the class: the window sets its own, for its DPI, before it shows.
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
