@@ -1,7 +1,8 @@
 // quillrake.exe's start-up, phase by phase: the same program (app/main.cpp's steps,
 // the same window, manifest and resources), with a mark taken as each phase ends,
-// through the seams the program offers its tests and through window hooks. The
-// shipped exe carries none of this.
+// through the seams the program offers its tests and by watching its windows (a
+// creation hook, and its four windows subclassed: hooks on every message would cost
+// Wine a round trip to its server each). The shipped exe carries none of this.
 // Usage: quillrake_phases START FILE. START is the performance counter when the
 // benchmark created this process; FILE receives one line per mark, "name counter",
 // once the window has painted for the first time, and the window then closes.
@@ -70,11 +71,17 @@ bool AllPainted() {
     return true;
 }
 
-LRESULT CALLBACK WatchPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK Watch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WNDPROC procedure = nullptr;
     for (const Watched& watched : g_watched)
         if (watched.window == window) procedure = watched.procedure;
+    if (window == g_form) {
+        // Once the names are given, the window is placed for its DPI.
+        if (message == WM_WINDOWPOSCHANGING && Marked("window and controls")) Mark("annotation service");
+        if (message == WM_SHOWWINDOW && wParam) Mark("listing");
+    }
     const LRESULT result = CallWindowProcW(procedure, window, message, wParam, lParam);
+    if (window == g_form && message == WM_SETICON && wParam == ICON_SMALL) Mark("icons and font");
     if (message == WM_PAINT && AllPainted()) {
         Mark("first paint");
         PostMessageW(g_form, WM_CLOSE, 0, 0);
@@ -93,25 +100,8 @@ LRESULT CALLBACK WatchCreation(int code, WPARAM wParam, LPARAM lParam) {
         }
         if (isForm || (g_form != nullptr && create->hwndParent == g_form))
             g_watched.push_back({window, reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-                                             window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchPaint)))});
+                                             window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Watch)))});
     }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-LRESULT CALLBACK WatchSent(int code, WPARAM wParam, LPARAM lParam) {
-    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && sent->hwnd == g_form && g_form != nullptr) {
-        // The window is placed for its DPI once the names are given.
-        if (sent->message == WM_WINDOWPOSCHANGING && Marked("window and controls")) Mark("annotation service");
-        if (sent->message == WM_SHOWWINDOW && sent->wParam) Mark("listing");
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-LRESULT CALLBACK WatchHandled(int code, WPARAM wParam, LPARAM lParam) {
-    const auto* handled = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && handled->hwnd == g_form && handled->message == WM_SETICON && handled->wParam == ICON_SMALL)
-        Mark("icons and font");
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -127,13 +117,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     Mark("mitigations");
     CommonControls::initialise = &MarkedCommonControls;
     Accessibility::createServices = &MarkedServices;
-    const DWORD thread = GetCurrentThreadId();
-    const HHOOK hooks[] = {SetWindowsHookExW(WH_CBT, &WatchCreation, nullptr, thread),
-                           SetWindowsHookExW(WH_CALLWNDPROC, &WatchSent, nullptr, thread),
-                           SetWindowsHookExW(WH_CALLWNDPROCRET, &WatchHandled, nullptr, thread)};
+    const HHOOK hook = SetWindowsHookExW(WH_CBT, &WatchCreation, nullptr, GetCurrentThreadId());
     Form1 form(instance, &modPreventionDualBoot::PreventDualBoot);
     const int code = form.Run(showCommand);
-    for (HHOOK hook : hooks) UnhookWindowsHookEx(hook);
+    UnhookWindowsHookEx(hook);
 
     std::FILE* out = _wfopen(__wargv[2], L"w");
     if (out == nullptr) return 1;
