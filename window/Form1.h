@@ -28,8 +28,9 @@ public:
     void Form_Load();
     HWND hwnd() const { return hwnd_; }
 
-    // Loads, shows the window as the program was asked to, and runs its message loop
-    // until the window is closed. Returns the program's exit code.
+    // Starts COM on this thread, loads, shows the window as the program was asked to,
+    // and runs its message loop until the window is closed; COM ends after it.
+    // Returns the program's exit code.
     int Run(int showCommand);
     // Handles one message from the thread's queue as the program's loop does: keys
     // that move between the controls or press the button first; Esc not at all.

@@ -26,8 +26,9 @@ using Export = std::map<std::wstring, std::vector<std::wstring>>;
 // "[key path]" -> its value lines.
 Export ExportCurrentUser(const std::wstring& file) {
     Export sections;
+    DeleteFileW(file.c_str());  // never an earlier run's
     if (!RunHidden(L"reg.exe export HKEY_CURRENT_USER \"" + file + L"\" /y")) {
-        ADD_FAILURE() << "cannot start reg.exe";
+        ADD_FAILURE() << "reg.exe did not export HKEY_CURRENT_USER";
         return sections;
     }
 

@@ -74,7 +74,7 @@ protected:
     HWND Command1() const { return GetDlgItem(form_->hwnd(), IDC_COMMAND1); }
     std::wstring Log() const { return WindowText(Text1()); }
 
-    // A log line as written between `before` and `after`, allowing the clock to tick.
+    // A log line as written between `before` and `after`, at any second in between.
     void ExpectStamped(const std::wstring& line, const std::wstring& message) const;
     // Clicks Command1 as the user would; the new log lines are stamped in between.
     void Click();

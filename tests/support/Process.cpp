@@ -19,7 +19,7 @@ DWORD ExitCodeOfChildTest(const std::wstring& test,
                           std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> environment) {
     for (const auto& [name, value] : environment) SetEnvironmentVariableW(name, value);
     const ProgramCopy child(-1, TestProgramPath(), L"--gtest_also_run_disabled_tests --gtest_filter=" + test);
-    return child.WaitForExit(40000) ? child.ExitCode() : STILL_ACTIVE;
+    return child.WaitForExit(25000) ? child.ExitCode() : STILL_ACTIVE;
 }
 
 bool RunHidden(std::wstring commandLine) {
@@ -29,10 +29,10 @@ bool RunHidden(std::wstring commandLine) {
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
                         nullptr, nullptr, &startup, &process))
         return false;
-    WaitForSingleObject(process.hProcess, 30000);
+    const bool ended = WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return true;
+    return ended;
 }
 
 ProgramCopy::ProgramCopy(int showCommand, const std::wstring& program, const std::wstring& arguments) {

@@ -35,7 +35,7 @@ private:
 };
 
 // Runs a command line without a window and waits (up to 30 s) for it to end; false
-// when it could not be started.
+// when it could not be started or did not end in time.
 bool RunHidden(std::wstring commandLine);
 
 // The path of quillrake.exe, which is built beside the test programs, and of the
@@ -45,7 +45,8 @@ std::wstring TestProgramPath();
 
 // Runs one disabled test of the running test program in a child process whose
 // environment has the variables given set (a null value: removed), and returns its
-// exit code; STILL_ACTIVE when it did not end within 40 s.
+// exit code; STILL_ACTIVE when it did not end within 25 s (so that a test may wait for
+// two children inside the test bench's hang limit).
 DWORD ExitCodeOfChildTest(const std::wstring& test,
                           std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> environment = {});
 
