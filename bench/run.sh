@@ -111,8 +111,8 @@ first=${builds%% *}
   echo "## Start-up, phase by phase"
   echo
   echo "The same program with a mark at the end of each phase (\`bench/Phases.cpp\`, through the"
-  echo "seams and window hooks the tests use), run until its window has painted for the first"
-  echo "time: when each phase ended, counted from process creation, and how long it took."
+  echo "seams the tests use and by watching its window), run until the window has painted for"
+  echo "the first time: when each phase ended, counted from process creation, and how long it took."
   echo
   echo "| Build | Phase | Ended after | Took |"
   echo "|---|---|---:|---:|"
