@@ -20,7 +20,6 @@
 #include "app/DllSearch.h"
 #include "app/Mitigations.h"
 #include "app/modPreventionDualBoot.h"
-#include "registry/RegistryApi.h"
 #include "window/Accessibility.h"
 #include "window/CommonControls.h"
 #include "window/Form1.h"
