@@ -122,12 +122,18 @@ pick_build() {
 
 # Stops when this machine cannot run the build given (x86 where the kernel refuses
 # 32-bit programs), naming the build that does run.
-refuse_unrunnable() {
+# True when this machine runs the build given (x86 only where it runs 32-bit programs);
+# sets runs_32bit to the reason when it does not.
+runs_here() {
   [ "$1" = x86 ] || return 0
   configure x86
   flock -u 9
   . build/x86/wine.env
-  [ "$runs_32bit" = yes ] && return 0
+  [ "$runs_32bit" = yes ]
+}
+
+refuse_unrunnable() {
+  runs_here "$1" && return 0
   echo "error: the x86 build cannot run here: ${runs_32bit#no: }." >&2
   echo "Use the x64 build: ./dev.sh $2 --build x64" >&2
   exit 1
@@ -164,10 +170,7 @@ bench)
     refuse_unrunnable "$chosen" "$command"
   else
     # Both asked for: what cannot run here is reported as not run.
-    configure x86
-    flock -u 9
-    . build/x86/wine.env
-    [ "$runs_32bit" = yes ] || chosen=x64
+    runs_here x86 || chosen=x64
   fi
   build "$builds" ""
   sh bench/run.sh build "$chosen" ;;

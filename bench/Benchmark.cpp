@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <functional>
 #include <string>
-#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -293,8 +292,8 @@ int Phases() {
         char name[64];
         long long ticks = 0;
         std::vector<std::pair<std::string, double>> marks;
-        while (in != nullptr && std::fscanf(in, "%63[^0-9\n] %lld\n", name, &ticks) == 2)
-            marks.emplace_back(std::string(name, std::strlen(name) - 1), ticks * 1e3 / frequency.QuadPart);
+        while (in != nullptr && std::fscanf(in, "%lld %63[^\n]\n", &ticks, name) == 2)
+            marks.emplace_back(name, ticks * 1e3 / frequency.QuadPart);
         if (in != nullptr) std::fclose(in);
         if (marks.empty() || marks.back().first != "first paint" || (!phases.empty() && marks.size() != phases.size())) {
             std::fprintf(stderr, "quillrake_phases.exe marked its phases otherwise (%zu marks)\n", marks.size());

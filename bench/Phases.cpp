@@ -4,7 +4,7 @@
 // creation hook, and its four windows subclassed: hooks on every message would cost
 // Wine a round trip to its server each). The shipped exe carries none of this.
 // Usage: quillrake_phases START FILE. START is the performance counter when the
-// benchmark created this process; FILE receives one line per mark, "name counter",
+// benchmark created this process; FILE receives one line per mark, "counter name",
 // once the window has painted for the first time, and the window then closes.
 #include <windows.h>
 
@@ -123,7 +123,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     std::FILE* out = _wfopen(__wargv[2], L"w");
     if (out == nullptr) return 1;
-    for (const auto& [phase, counter] : g_marks) std::fprintf(out, "%s %lld\n", phase, counter - start);
+    for (const auto& [phase, counter] : g_marks) std::fprintf(out, "%lld %s\n", counter - start, phase);
     std::fclose(out);
     return code;
 }

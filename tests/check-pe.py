@@ -187,20 +187,21 @@ def check_stack_guard(pe, arch):
     The guard starts out as Microsoft's default cookie until it is seeded; the code
     reads it directly (x86) or through a pointer to it in read-only data (x64)."""
     width = 8 if arch == 'x64' else 4
-    unseeded = (UNSEEDED_GUARD[arch]).to_bytes(width, 'little')
     base = pe.OPTIONAL_HEADER.ImageBase
-    guards = [base + section.VirtualAddress + at for section in pe.sections
-              if section.Characteristics & SCN_WRITE and not section.Characteristics & SCN_EXECUTE
-              for at in range(0, len(section.get_data()) - width + 1, width)
-              if section.get_data()[at:at + width] == unseeded]
+
+    def words(value, writable):
+        """Addresses of the aligned words holding `value` in data (not code) sections."""
+        wanted = value.to_bytes(width, 'little')
+        return {base + section.VirtualAddress + at for section in pe.sections
+                if not section.Characteristics & SCN_EXECUTE and bool(section.Characteristics & SCN_WRITE) == writable
+                for at in range(0, len(section.get_data()) - width + 1, width)
+                if section.get_data()[at:at + width] == wanted}
+
+    guards = words(UNSEEDED_GUARD[arch], writable=True)
     if not check(len(guards) == 1, 'the stack guard is the program\'s own, seeded at start',
                  f'{len(guards)} words in writable data hold its starting value'):
         return
-    pointer = guards[0].to_bytes(width, 'little')
-    targets = set(guards) | {base + section.VirtualAddress + at for section in pe.sections
-                             if not section.Characteristics & (SCN_WRITE | SCN_EXECUTE)
-                             for at in range(0, len(section.get_data()) - width + 1, width)
-                             if section.get_data()[at:at + width] == pointer}
+    targets = guards | words(next(iter(guards)), writable=False)
     disassembler = capstone.Cs(capstone.CS_ARCH_X86, capstone.CS_MODE_64 if arch == 'x64' else capstone.CS_MODE_32)
     operand = re.compile(r'\[(?:rip ([+-]) )?(0x[0-9a-f]+)\]')
     uses = 0
