@@ -1,7 +1,5 @@
 #include "app/Mitigations.h"
 
-#include <windows.h>
-
 #include "handles/ModuleFunction.h"
 
 #ifndef PROCESS_DEP_ENABLE
@@ -10,17 +8,20 @@
 
 namespace Mitigations {
 
+SetDepPolicy DepPolicyFunction() {
+    SetDepPolicy function = nullptr;
+    FindFunction(function, GetModuleHandleW(L"kernel32.dll"), "SetProcessDEPPolicy");
+    return function;
+}
+
 void TurnOn() {
     // Windows does this by itself only for 64-bit programs and those for subsystem 6.0
     // or later, not for the x86 exe (5.01). XP before SP3 accepts the call and ignores it.
     HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
     // XP SP3 and Vista SP1 let a 32-bit program turn DEP on for itself where the
-    // NX_COMPAT bit is not honoured; XP x64 (2003-based) lacks the function. A 64-bit
-    // process always has DEP, and the call fails there; so it does where DEP is
-    // already on for good.
-    BOOL(WINAPI * setProcessDepPolicy)(DWORD flags) = nullptr;
-    FindFunction(setProcessDepPolicy, GetModuleHandleW(L"kernel32.dll"), "SetProcessDEPPolicy");
-    if (setProcessDepPolicy != nullptr) setProcessDepPolicy(PROCESS_DEP_ENABLE);
+    // NX_COMPAT bit is not honoured. A 64-bit process always has DEP, and the call
+    // fails there; so it does where DEP is already on for good.
+    if (const SetDepPolicy setDepPolicy = DepPolicyFunction()) setDepPolicy(PROCESS_DEP_ENABLE);
 }
 
 }  // namespace Mitigations

@@ -32,6 +32,7 @@ MACHINES = {'x86': (0x014C, 'x86'), 'x64': (0x8664, 'amd64')}  # PE machine, man
 REQUIRED_IMPORTS = {
     'COMCTL32.dll!InitCommonControlsEx': 'without which Windows XP makes none of its controls',
     'KERNEL32.dll!HeapSetInformation': 'to end on heap corruption, which Windows does unasked only for 6.0 programs',
+    'KERNEL32.dll!IsProcessorFeaturePresent': 'to ask whether a failed stack check can be reported by __fastfail',
 }
 LOOKED_UP = {'SetDefaultDllDirectories': 'the DLL search restriction', 'SetDllDirectoryW': 'the DLL search restriction',
              'SetProcessDEPPolicy': 'DEP where the NX_COMPAT bit is not honoured'}
@@ -185,7 +186,8 @@ def check_headers(pe, arch):
 def check_stack_guard(pe, arch):
     """The stack protector's guard is the program's own, and protected code checks it.
     The guard starts out as Microsoft's default cookie until it is seeded; the code
-    reads it directly (x86) or through a pointer to it in read-only data (x64)."""
+    reads it directly (x86) or through a pointer to it in read-only data (x64). A
+    failed check is reported through __fastfail (int 0x29) where Windows has it."""
     width = 8 if arch == 'x64' else 4
     base = pe.OPTIONAL_HEADER.ImageBase
 
@@ -204,18 +206,22 @@ def check_stack_guard(pe, arch):
     targets = guards | words(next(iter(guards)), writable=False)
     disassembler = capstone.Cs(capstone.CS_ARCH_X86, capstone.CS_MODE_64 if arch == 'x64' else capstone.CS_MODE_32)
     operand = re.compile(r'\[(?:rip ([+-]) )?(0x[0-9a-f]+)\]')
-    uses = 0
+    uses = fast_fails = 0
     for section in pe.sections:
         if not section.Characteristics & SCN_EXECUTE:
             continue
         start = base + section.VirtualAddress
-        for address, size, _, operands in disassembler.disasm_lite(section.get_data()[:section.Misc_VirtualSize], start):
+        for address, size, mnemonic, operands in disassembler.disasm_lite(section.get_data()[:section.Misc_VirtualSize],
+                                                                          start):
+            fast_fails += (mnemonic, operands) == ('int', '0x29')
             for match in operand.finditer(operands):
                 offset = int(match[2], 16)
                 target = {None: offset, '+': address + size + offset, '-': address + size - offset}[match[1]]
                 uses += target in targets
     check(uses >= MIN_GUARD_USES, f'protected functions check the stack guard ({uses} reads of it)',
           f'only {uses} reads of it: the code is not protected')
+    check(fast_fails > 0, 'a failed check ends the process through __fastfail (int 0x29) where Windows has it',
+          'no int 0x29 in its code')
 
 
 def check_code(pe):
@@ -375,6 +381,11 @@ def check_manifest(pe, arch):
     values = [v.strip() for v in (awareness.text or '').split(',')] if awareness is not None else []
     check(values == ['PerMonitorV2', 'PerMonitor'],
           'dpiAwareness PerMonitorV2, then PerMonitor (Windows 10 1607 and later)', repr(values))
+
+    # UTF-8 as the ANSI code page (Windows 10 1903 and later) would make the narrow
+    # registry functions hand over three bytes for each Japanese character.
+    code_pages = [e.text for e in root.findall('.//{*}activeCodePage')]
+    check(not code_pages, "it keeps the system's ANSI code page (no activeCodePage)", f'activeCodePage {code_pages}')
 
     ids = [e.get('Id', '').lower() for e in root.iter(f'{{{COMPATIBILITY}}}supportedOS')]
     check(sorted(ids) == sorted(SUPPORTED_OS), 'supportedOS names Vista, 7, 8, 8.1 and 10',

@@ -2,12 +2,16 @@
 // where its single-instance mutex lives.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <string>
 
 #include "app/DllSearch.h"
+#include "app/Mitigations.h"
+#include "app/StackProtector.h"
 #include "app/modPreventionDualBoot.h"
 #include "support/Process.h"
 #include "window/Form1.h"
@@ -35,6 +39,7 @@ TEST(DllSearch, System32OnlyWhereWindowsOffersItElseNotTheCurrentFolder) {
     const DllSearch::Api found = DllSearch::Available();
     EXPECT_NE(found.setDefaultDllDirectories, nullptr);
     EXPECT_NE(found.setDllDirectory, nullptr);
+    EXPECT_NE(Mitigations::DepPolicyFunction(), nullptr) << "DEP for the x86 exe on XP SP3 and Vista";
 
     g_searchFlags = 0;
     g_dllDirectory = nullptr;
@@ -84,10 +89,66 @@ volatile size_t g_overrunBytes = 64;  // more than the buffer holds, unknown to 
 // Run by the test below in a child process, which must end in the function above.
 TEST(StackProtector, DISABLED_OverrunsABufferOnTheStack) { Overrun(); }
 
-// This program is protected as quillrake.exe is, by the same guard and failure path.
+// What Windows answers for the fast-fail feature (23) alone; and a way to end that
+// tells itself apart from the failure Windows reports.
+BOOL WINAPI FastFailAsTheEnvironmentSays(DWORD feature) {
+    return feature == 23 && _wgetenv(L"QUILLRAKE_FAST_FAIL") != nullptr;
+}
+constexpr UINT kTerminatedByTheProgram = 7;
+BOOL WINAPI TerminateAsMarked(HANDLE process, UINT) { return TerminateProcess(process, kTerminatedByTheProgram); }
+
+TEST(StackProtector, DISABLED_EndsTheProcessAsAFailedCheckDoes) {
+    StackProtector::EndProcess(&FastFailAsTheEnvironmentSays, &TerminateAsMarked);
+}
+
+// This program is protected as quillrake.exe is, by the same guard and failure path:
+// reported as a stack buffer overrun (0xC0000409) by __fastfail, which Windows 8 and
+// later have; on XP and 7, TerminateProcess.
 TEST(StackProtector, AnOverrunBufferOnTheStackEndsTheProcessAtOnce) {
-    EXPECT_EQ(ExitCodeOfChildTest(L"StackProtector.DISABLED_OverrunsABufferOnTheStack"), 0xC0000409u)
-        << "STATUS_STACK_BUFFER_OVERRUN";
+    const struct {
+        const char* what;
+        const wchar_t* test;
+        const wchar_t* fastFail;
+        DWORD exitCode;
+    } kEndings[] = {
+        {"a buffer overrun", L"StackProtector.DISABLED_OverrunsABufferOnTheStack", nullptr, 0xC0000409u},
+        {"Windows with __fastfail", L"StackProtector.DISABLED_EndsTheProcessAsAFailedCheckDoes", L"1", 0xC0000409u},
+        {"Windows without it", L"StackProtector.DISABLED_EndsTheProcessAsAFailedCheckDoes", nullptr,
+         kTerminatedByTheProgram},
+    };
+    for (const auto& ending : kEndings)
+        EXPECT_EQ(ExitCodeOfChildTest(ending.test, {{L"QUILLRAKE_FAST_FAIL", ending.fastFail}}), ending.exitCode)
+            << ending.what;
+}
+
+extern "C" std::uintptr_t __stack_chk_guard;
+
+// A guard that an attacker cannot guess from the time, the ids or the addresses alone.
+TEST(StackProtector, EveryBitOfEveryInputChangesTheGuard) {
+    EXPECT_NE(__stack_chk_guard, sizeof(void*) == 8 ? 0x00002B992DDFA232ull : 0xBB40E64Eull)
+        << "this process's guard was never seeded";
+    const StackProtector::Entropy seen = {0x01DC5F3A9B2E4C10ull, 0x000000A1B2C3D4E5ull, 0x0012D687u,
+                                          0x00001A2Cu, 0x00002F14u, static_cast<std::uintptr_t>(0x0013FF5Cull)};
+    using Entropy = StackProtector::Entropy;
+    const struct {
+        const char* input;
+        int bits;
+        void (*flip)(Entropy& entropy, int bit);
+    } kInputs[] = {
+        {"system time", 64, [](Entropy& e, int bit) { e.systemTime ^= 1ull << bit; }},
+        {"performance counter", 64, [](Entropy& e, int bit) { e.counter ^= 1ull << bit; }},
+        {"tick count", 32, [](Entropy& e, int bit) { e.tickCount ^= 1u << bit; }},
+        {"process id", 32, [](Entropy& e, int bit) { e.processId ^= 1u << bit; }},
+        {"thread id", 32, [](Entropy& e, int bit) { e.threadId ^= 1u << bit; }},
+        {"stack address", 8 * sizeof(void*), [](Entropy& e, int bit) { e.stackAddress ^= std::uintptr_t{1} << bit; }},
+    };
+    const std::uintptr_t guard = StackProtector::GuardFrom(seen);
+    for (const auto& input : kInputs)
+        for (int bit = 0; bit < input.bits; ++bit) {
+            Entropy flipped = seen;
+            input.flip(flipped, bit);
+            EXPECT_NE(StackProtector::GuardFrom(flipped), guard) << input.input << ", bit " << bit;
+        }
 }
 
 }  // namespace
