@@ -5,16 +5,26 @@
 namespace modPreventionDualBoot {
 
 bool AnotherCopyRuns(const MutexApi& api, UniqueHandle& own) {
-    const HANDLE made = api.create(nullptr, FALSE, kMutexName);
-    const DWORD error = GetLastError();
-    own.reset(made);
-    if (own) return error == ERROR_ALREADY_EXISTS;
-    if (error != ERROR_ACCESS_DENIED) return false;
-    // Refused: either a copy of higher rights or of another user holds a mutex this
-    // user may only wait on, or this process may not make one here at all (a
-    // restricted token), and then no copy runs. Only the mutex itself tells.
-    const UniqueHandle other(api.open(SYNCHRONIZE, FALSE, kMutexName));
-    return other || GetLastError() == ERROR_ACCESS_DENIED;
+    // A refused mutex that no longer exists was held by a copy that ended meanwhile:
+    // asked again, this copy makes it, so that whichever copy runs holds it. A token
+    // that may make none is refused every time, and its copy starts all the same.
+    constexpr int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        const HANDLE made = api.create(nullptr, FALSE, kMutexName);
+        const DWORD error = GetLastError();
+        own.reset(made);
+        if (own) return error == ERROR_ALREADY_EXISTS;
+        // Any other failure (the name taken by another kind of object, no resources
+        // left) says nothing of another copy.
+        if (error != ERROR_ACCESS_DENIED) return false;
+        // Refused: either a copy of higher rights or of another user holds a mutex
+        // this user may only wait on, or this process may not make one here at all
+        // (a restricted token). Only the mutex itself tells.
+        const UniqueHandle other(api.open(SYNCHRONIZE, FALSE, kMutexName));
+        const DWORD openError = GetLastError();
+        if (other || openError == ERROR_ACCESS_DENIED) return true;
+        if (openError != ERROR_FILE_NOT_FOUND || attempt == kAttempts) return false;
+    }
 }
 
 void PreventDualBoot() {

@@ -1,6 +1,7 @@
 // Only one copy runs at a time, checked with real processes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -93,47 +94,64 @@ TEST(SingleInstance, CopyBesideAMutexItMayNotOpenSaysSo) {
     CloseHandle(held);
 }
 
-// CreateMutexW refused, as beside a copy of higher rights or under a restricted
-// token that may make no mutex at all; OpenMutexW then tells which it is.
-struct OpenAnswer {
-    const char* what;
-    bool opens;
-    DWORD error;  // when it does not
-    bool copyRuns;
+// What CreateMutexW and OpenMutexW answer where a test cannot make Windows do it: a
+// handle or none, and the last error.
+struct Answer {
+    bool handle;
+    DWORD error;
 };
-const OpenAnswer* g_answer = nullptr;
+constexpr Answer kMade{true, 0}, kRefused{false, ERROR_ACCESS_DENIED}, kNone{false, ERROR_FILE_NOT_FOUND};
+
+struct GuardCase {
+    const char* what;
+    std::vector<Answer> creates;  // in turn, the last one from then on
+    Answer open;
+    bool copyRuns;
+    bool holds;  // this copy keeps a handle to the mutex
+};
+const GuardCase* g_case = nullptr;
+size_t g_creates = 0;
 DWORD g_openedFor = 0;
 std::wstring g_openedName;
 
-HANDLE WINAPI CreateRefused(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
+HANDLE Answered(const Answer& answer) {
+    const HANDLE handle = answer.handle ? CreateEventW(nullptr, FALSE, FALSE, nullptr) : nullptr;  // any will do
+    SetLastError(answer.error);
+    return handle;
+}
+
+HANDLE WINAPI CreateAsAnswered(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR) {
+    // A copy that kept asking for ever would end up holding one.
+    if (++g_creates > 16) return Answered(kMade);
+    return Answered(g_case->creates[std::min(g_creates, g_case->creates.size()) - 1]);
 }
 
 HANDLE WINAPI OpenAsAnswered(DWORD access, BOOL, LPCWSTR name) {
-    g_openedFor = access;
+    g_openedFor |= access;
     g_openedName = name;
-    if (g_answer->opens) return CreateEventW(nullptr, FALSE, FALSE, nullptr);  // any handle will do
-    SetLastError(g_answer->error);
-    return nullptr;
+    return Answered(g_case->open);
 }
 
 TEST(SingleInstance, AMutexThatCannotBeMadeCountsAsACopyOnlyWhereOneExists) {
-    const OpenAnswer kAnswers[] = {
-        {"a copy started as administrator: its mutex opens for waiting", true, 0, true},
-        {"a copy of another user: waiting is refused too", false, ERROR_ACCESS_DENIED, true},
-        {"a restricted token and no copy: there is no mutex", false, ERROR_FILE_NOT_FOUND, false},
+    const GuardCase kCases[] = {
+        {"a copy started as administrator: its mutex opens for waiting", {kRefused}, kMade, true, false},
+        {"a copy of another user: waiting is refused too", {kRefused}, kRefused, true, false},
+        {"the copy that held it ended meanwhile: made when asked again", {kRefused, kMade}, kNone, false, true},
+        {"a restricted token: refused every time, and no copy", {kRefused}, kNone, false, false},
+        {"its name taken by an event", {{false, ERROR_INVALID_HANDLE}}, kMade, false, false},
+        {"no resources left", {{false, ERROR_NO_SYSTEM_RESOURCES}}, kMade, false, false},
     };
-    for (const OpenAnswer& answer : kAnswers) {
-        g_answer = &answer;
+    for (const GuardCase& row : kCases) {
+        g_case = &row;
+        g_creates = 0;
         g_openedFor = 0;
         g_openedName.clear();
         UniqueHandle own;
-        EXPECT_EQ(modPreventionDualBoot::AnotherCopyRuns({&CreateRefused, &OpenAsAnswered}, own), answer.copyRuns)
-            << answer.what;
-        EXPECT_EQ(g_openedFor, static_cast<DWORD>(SYNCHRONIZE)) << answer.what << ": asked for waiting only";
-        EXPECT_EQ(g_openedName, modPreventionDualBoot::kMutexName) << answer.what;
-        EXPECT_FALSE(own) << answer.what;
+        EXPECT_EQ(modPreventionDualBoot::AnotherCopyRuns({&CreateAsAnswered, &OpenAsAnswered}, own), row.copyRuns)
+            << row.what;
+        EXPECT_EQ(static_cast<bool>(own), row.holds) << row.what;
+        EXPECT_EQ(g_openedFor & ~static_cast<DWORD>(SYNCHRONIZE), 0u) << row.what << ": asked for waiting only";
+        EXPECT_TRUE(g_openedName.empty() || g_openedName == modPreventionDualBoot::kMutexName) << row.what;
     }
 }
 
