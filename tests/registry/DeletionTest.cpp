@@ -11,7 +11,8 @@ namespace {
 using Module1::DeleteRegistryKey;
 using namespace testing_support;
 
-// Counts what the module opens and closes, by calling through to the real functions.
+// Counts what the module opens, and every close it asks for, by calling through to
+// the real functions.
 int g_opened = 0;
 int g_closed = 0;
 bool g_closeFails = false;
@@ -24,7 +25,7 @@ LSTATUS WINAPI CountingOpen(HKEY root, LPCSTR path, DWORD options, REGSAM access
 
 LSTATUS WINAPI CountingClose(HKEY key) {
     const LSTATUS status = RegCloseKey(key);
-    if (status == ERROR_SUCCESS) ++g_closed;
+    ++g_closed;
     return g_closeFails ? ERROR_INVALID_HANDLE : status;
 }
 

@@ -208,7 +208,12 @@ protected:
 
 TEST_F(JapaneseListingTest, NameAndPathComeBackIntact) {
     testing_support::SetString(Listed(), L"最近", L"C:\\プロジェクト\\売上集計.vbp");
+    // English formats on a Japanese system: the registry's narrow text is still in the
+    // system's code page, whatever the thread's locale says.
+    const LCID threadLocale = GetThreadLocale();
+    SetThreadLocale(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT));
     ASSERT_EQ(List(), 0);
+    SetThreadLocale(threadLocale);
     EXPECT_EQ(RegistryValueLines[0], L"最近 = C:\\プロジェクト\\売上集計.vbp");
 }
 
