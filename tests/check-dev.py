@@ -1,10 +1,13 @@
 #!/usr/bin/python3
 """Checks what CI relies on dev.sh for, from outside, after ./dev.sh test has built
-everything: a failing test fails `test`; an unknown argument is refused with the
-usage line; `import` reads a UTF-16 .reg file (as reg export writes it), also named
-from the folder it is run in, and a Shift-JIS one after the conversion its refusal
-names; the zip's entries are dated by the commit, in UTC, whatever the build
-machine's time zone.
+everything: a failing test fails `test`; a warning of the compilers or build tools,
+on either stream, fails the build; an unknown argument is refused with the usage
+line; `import` reads a UTF-16 .reg file (as reg export writes it), also named from the
+folder it is run in, and a Shift-JIS one after the conversion its refusal names;
+`dist` installs nothing the release does not need (no Wine, no 32-bit packages, no
+locales); the zip's entries are dated by the commit, in UTC, whatever the build
+machine's time zone, and the zip's check refuses a read-me that Notepad would show
+wrong.
 Usage: check-dev.py (from anywhere in the checkout). Exits 1 when any check failed."""
 import datetime
 import os
@@ -49,6 +52,35 @@ with tempfile.TemporaryDirectory() as scratch:
         run = dev('test', env={'PATH': f'{stubs}:{os.environ["PATH"]}', 'CTEST_STATUS': ctest_status})
         check(run.returncode == expected, f'test exits {expected} when ctest exits {ctest_status}',
               f'exit {run.returncode}\n{run.stderr}')
+
+    # A warning stops the build wherever it is printed: configuring or building, on
+    # standard output or (as GCC prints them) on standard error.
+    (stubs / 'cmake').write_text('#!/bin/sh\n[ "$1" = "$WARN_AT" ] && echo "a.cpp:1:1: warning: planted" >&"$WARN_TO"\n'
+                                 'exit 0\n')
+    for stage, option in (('configuring', '--preset'), ('building', '--build')):
+        for stream, descriptor in (('standard output', '1'), ('standard error', '2')):
+            run = dev('build', env={'PATH': f'{stubs}:{os.environ["PATH"]}', 'WARN_AT': option, 'WARN_TO': descriptor})
+            check(run.returncode != 0 and 'printed the warning' in run.stderr,
+                  f'a warning on {stream} while {stage} fails the build', f'exit {run.returncode}: {run.stderr!r}')
+
+    # What dist installs on a machine that has nothing yet, as apt-get and dpkg are
+    # asked for it; it stops at its first step that needs what was not installed.
+    installs = pathlib.Path(scratch, 'bare')
+    installs.mkdir()
+    record = installs / 'asked'
+    for tool, body in (('dpkg-query', 'exit 1'), ('apt-get', f'echo "apt-get $*" >>{record}'),
+                       ('dpkg', f'echo "dpkg $*" >>{record}'), ('locale', 'exit 0'),
+                       ('locale-gen', f'echo locale-gen >>{record}'), ('sudo', 'exec "$@"'),
+                       ('cmake', 'exit 0'), ('python3', 'exit 1')):
+        (installs / tool).write_text(f'#!/bin/sh\n{body}\n')
+        (installs / tool).chmod(0o755)
+    dev('dist', env={'PATH': f'{installs}:{os.environ["PATH"]}'})
+    asked = record.read_text().split() if record.exists() else []
+    unneeded = [word for word in asked
+                if word.startswith('wine') or word.endswith(':i386') or word in ('locales', 'locale-gen', '--add-architecture')]
+    check('g++-mingw-w64-i686-win32' in asked and 'python3-pefile' in asked and not unneeded,
+          'dist installs the compilers and pefile, and neither Wine nor 32-bit packages nor locales',
+          f'asked for {" ".join(asked)!r}')
 
     for arguments in (['test', 'extra'], ['build', 'now'], ['run', 'x64'], ['demo', '--build'],
                       ['bench', '--build', 'arm'], ['dist', '--foo'], ['import'], ['import', 'a', 'b'],
@@ -105,6 +137,28 @@ with tempfile.TemporaryDirectory() as scratch:
     dates = {info.date_time for info in zipfile.ZipFile(zips[-1]).infolist()} if zips else set()
     check(run.returncode == 0 and dates == {when}, f'built in Tokyo, the zip is dated {when}, the commit in UTC',
           f'exit {run.returncode}: {run.stderr[-2000:]}\ndated {sorted(dates)}')
+
+    # The zip's check refuses a read-me that Notepad on a Japanese Windows shows wrong:
+    # a line of fullwidth forms (two columns each) wider than 76 columns; a label or a
+    # quote broken across lines.
+    for what, added, refusal in (
+            ('40 fullwidth forms (80 columns)', '（）：０９ＡＺ' * 5 + 'ＡＢＣＤＥ', 'wider than 76 columns'),
+            ('a label broken across lines', '[すべて\r\n展開] をクリックします。', 'broken across lines'),
+            ('a quote broken across lines', '「実行\r\nしますか?」', 'broken across lines')):
+        doctored = pathlib.Path(scratch, 'doctored', zips[-1].name)
+        doctored.parent.mkdir(exist_ok=True)
+        with zipfile.ZipFile(zips[-1]) as original, zipfile.ZipFile(doctored, 'w') as copy:
+            for info in original.infolist():
+                data = original.read(info)
+                if info.filename.endswith('/readme.txt'):
+                    data += (added + '\r\n').encode('cp932')
+                copy.writestr(info, data)
+        refused = subprocess.run(['/usr/bin/python3', str(ROOT / 'tools/check-dist.py'), str(doctored),
+                                  '--x86', str(ROOT / 'build/x86-dist/bin/quillrake.exe'),
+                                  '--x64', str(ROOT / 'build/x64-dist/bin/quillrake.exe'), '--date', str(commit)],
+                                 capture_output=True, text=True)
+        check(refused.returncode == 1 and refusal in refused.stderr, f'the zip check refuses a read-me with {what}',
+              f'exit {refused.returncode}: {refused.stderr[-1000:]!r}')
 
 print(f'{len(failures)} check(s) failed' if failures else 'all checks passed')
 sys.exit(1 if failures else 0)

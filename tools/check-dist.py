@@ -28,6 +28,20 @@ def columns(line):
     return sum(2 if unicodedata.east_asian_width(c) in 'WF' else 1 for c in line)
 
 
+BRACKETS = {'[': ']', '「': '」'}
+
+
+def broken_brackets(line):
+    """Whether a label [..] or a quote 「..」 of the line opens or closes on another."""
+    waiting = []
+    for c in line:
+        if c in BRACKETS:
+            waiting.append(BRACKETS[c])
+        elif c in BRACKETS.values() and (not waiting or waiting.pop() != c):
+            return True
+    return bool(waiting)
+
+
 def product_version(exe):
     """The ProductVersion text of an exe's version record, or None."""
     pe = pefile.PE(data=exe, fast_load=True)
@@ -103,6 +117,10 @@ def main():
             wide = [no for no, line in enumerate(text.split('\r\n'), 1)
                     if columns(line) > 76 and not (line.startswith('  ') and line.isascii())]
             check(not wide, f'{name} fits 76 columns', f'{name} lines wider than 76 columns: {wide}')
+            # Notepad may wrap anywhere; a label or a quote split by the text itself reads wrong.
+            broken = [no for no, line in enumerate(text.split('\r\n'), 1) if broken_brackets(line)]
+            check(not broken, f'{name} has every [label] and 「quote」 on one line',
+                  f'{name} lines with a [label] or 「quote」 broken across lines: {broken}')
 
     # One version, written the same way everywhere: the zip's folder, the read-me's
     # title and its newest history entry (written by hand), and the version records.
