@@ -114,11 +114,12 @@ def main():
         if name == 'readme.txt':
             readme = text
             # Command lines (indented, ASCII) may be longer: they are copied, not read.
-            wide = [no for no, line in enumerate(text.split('\r\n'), 1)
+            lines = list(enumerate(text.split('\r\n'), 1))
+            wide = [no for no, line in lines
                     if columns(line) > 76 and not (line.startswith('  ') and line.isascii())]
             check(not wide, f'{name} fits 76 columns', f'{name} lines wider than 76 columns: {wide}')
             # Notepad may wrap anywhere; a label or a quote split by the text itself reads wrong.
-            broken = [no for no, line in enumerate(text.split('\r\n'), 1) if broken_brackets(line)]
+            broken = [no for no, line in lines if broken_brackets(line)]
             check(not broken, f'{name} has every [label] and 「quote」 on one line',
                   f'{name} lines with a [label] or 「quote」 broken across lines: {broken}')
 
