@@ -64,6 +64,56 @@ setup_build() {
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 \
     binutils-mingw-w64-i686 mingw-w64-i686-dev
   need_locales
+  need_32bit_programs
+}
+
+# binfmt_misc's i386 entry: ELF, 32-bit, little-endian, an executable or a shared
+# object (e_type 2 or 3) for the i386 (e_machine 3), as qemu registers it elsewhere.
+# Debian's qemu-user-static has none on amd64.
+# Written as binfmt_misc shows them; update-binfmts takes them as \x escapes.
+i386_magic=7f454c4601010100000000000000000002000300
+i386_mask=fffffffffffefe00fffffffffffffffffeffffff
+binfmt=/proc/sys/fs/binfmt_misc
+
+# Whether 32-bit Wine starts here, natively or emulated (tools/can-run-32bit.py).
+runs_32bit_programs() { python3 tools/can-run-32bit.py /usr/lib/wine/wine | grep -qx yes; }
+
+# Where the kernel refuses 32-bit programs, has qemu-user run them (32-bit Wine, and so
+# the x86 build, with them) through binfmt_misc's i386 handler; nothing where they run.
+# What could not be done is handed to the build's configuration, which reports the x86
+# tests as not run for that reason, and the rest goes on.
+need_32bit_programs() {
+  QUILLRAKE_NO_EMULATOR=""
+  export QUILLRAKE_NO_EMULATOR
+  runs_32bit_programs && return 0
+  mkdir -p build
+  if ! mountpoint -q "$binfmt"; then
+    as_root mount -t binfmt_misc binfmt_misc "$binfmt" 2>"build/binfmt.log" ||
+      { no_emulator "binfmt_misc cannot be mounted at $binfmt ($(tr '\n' ' ' <build/binfmt.log))"; return 0; }
+  fi
+  if [ "$(cat "$binfmt/status")" != enabled ]; then
+    echo "binfmt_misc is disabled: enabling it, for its i386 handler"
+    echo 1 | as_root tee "$binfmt/status" >/dev/null || { no_emulator "binfmt_misc cannot be enabled"; return 0; }
+  fi
+  handler=$(grep -lx "magic $i386_magic" "$binfmt"/* 2>/dev/null | head -n 1 || true)
+  if [ -z "$handler" ]; then
+    (need_packages qemu-user-static binfmt-support) || { no_emulator "qemu-user-static cannot be installed"; return 0; }
+    echo "registering qemu-user as binfmt_misc's i386 handler, so that 32-bit Wine starts here (kept across reboots)"
+    as_root update-binfmts --package quillrake --install qemu-i386 /usr/bin/qemu-i386-static \
+      --magic "$(escaped "$i386_magic")" --mask "$(escaped "$i386_mask")" --credentials no --fix-binary yes ||
+      { no_emulator "update-binfmts could not register the i386 handler"; return 0; }
+  elif ! grep -qx enabled "$handler"; then
+    echo "binfmt_misc's i386 handler ${handler##*/} is disabled: enabling it"
+    echo 1 | as_root tee "$handler" >/dev/null || { no_emulator "its i386 handler ${handler##*/} cannot be enabled"; return 0; }
+  fi
+  runs_32bit_programs || no_emulator "32-bit Wine does not start even through binfmt_misc's i386 handler"
+}
+
+escaped() { echo "$1" | sed 's/../\\x&/g'; }
+
+no_emulator() {
+  echo "note: no emulator for 32-bit programs here: $1; the x86 tests will be reported as not run" >&2
+  QUILLRAKE_NO_EMULATOR=$1
 }
 
 # Stops when the output kept in file $1 has a warning, the compilers' or the build
@@ -120,11 +170,11 @@ pick_build() {
   esac
 }
 
-# Stops when this machine cannot run the build given (x86 where the kernel refuses
-# 32-bit programs), naming the build that does run.
-# True when this machine runs the build given (x86 only where it runs 32-bit programs);
-# sets runs_32bit to the reason when it does not.
+# True when this machine runs the build given (x86 only where 32-bit Wine starts, natively
+# or emulated); sets runs_32bit to the reason when it does not, and emulator to what
+# runs the x86 build where it is emulated.
 runs_here() {
+  emulator=""
   [ "$1" = x86 ] || return 0
   configure x86
   flock -u 9
@@ -132,6 +182,7 @@ runs_here() {
   [ "$runs_32bit" = yes ]
 }
 
+# Stops when this machine cannot run the build given, naming the build that does run.
 refuse_unrunnable() {
   runs_here "$1" && return 0
   echo "error: the x86 build cannot run here: ${runs_32bit#no: }." >&2
@@ -168,9 +219,14 @@ bench)
   need_packages time procps
   if [ $# -gt 0 ]; then
     refuse_unrunnable "$chosen" "$command"
+    if [ -n "$emulator" ]; then
+      echo "error: the x86 build runs here only emulated ($emulator): its times would be the emulator's." >&2
+      echo "Use the x64 build: ./dev.sh bench --build x64" >&2
+      exit 1
+    fi
   else
-    # Both asked for: what cannot run here is reported as not run.
-    runs_here x86 || chosen=x64
+    # Both asked for: what cannot run here, or only emulated, is reported as not run.
+    { runs_here x86 && [ -z "$emulator" ]; } || chosen=x64
   fi
   build "$builds" ""
   sh bench/run.sh build "$chosen" ;;
@@ -178,6 +234,7 @@ run|demo)
   pick_build x86 "$command [--build x86|x64]" "$@"
   setup_build
   refuse_unrunnable "$chosen" "$command"
+  [ -z "$emulator" ] || echo "The x86 build runs emulated here ($emulator): slower than on Windows."
   need_packages xvfb xauth xdotool imagemagick fonts-wine fonts-ipafont-gothic
   build "$chosen" "quillrake quillrake_locate"
   exec sh tools/run-gui.sh "$command" "build/$chosen" ;;

@@ -80,7 +80,10 @@ first=${builds%% *}
   case " $builds " in
   *" x86 "*) ;;
   *) if [ -f "$root_build/x86/wine.env" ]; then
-       not_run=$(. "$root_build/x86/wine.env"; echo "${runs_32bit#no: }")
+       not_run=$(. "$root_build/x86/wine.env"
+         if [ -n "${emulator:-}" ]; then
+           echo "32-bit programs run on this machine only emulated ($emulator), so its times would be the emulator's, not the x86 build's"
+         else echo "${runs_32bit#no: }"; fi)
        [ "$not_run" = yes ] || { echo; echo "x86: not run here: $not_run."; }
      fi ;;
   esac

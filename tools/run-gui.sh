@@ -131,6 +131,19 @@ if [ "$mode" = import ]; then
 fi
 
 [ -f "$WINEPREFIX/system.reg" ] || timeout 300 $japanese "$wine" wineboot -i >>"$log" 2>&1
+# A 64-bit prefix made while 32-bit Wine could not start has no 32-bit half. Yours is
+# only ever completed, never made again.
+if [ "${build_dir##*/}" = x86 ] && grep -qx '#arch=win64' "$WINEPREFIX/system.reg" &&
+   [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+  echo "$WINEPREFIX has no 32-bit half: completing it (wineboot -u)"
+  timeout 300 "$wine" wineboot -u >>"$log" 2>&1 || true
+  if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    echo "error: $WINEPREFIX was made where 32-bit Wine could not start, and wineboot -u does not" \
+      "give it a 32-bit half. Run the x64 build (./dev.sh $mode --build x64), or use another prefix" \
+      "(WINEPREFIX=\$HOME/.wine-quillrake ./dev.sh $mode)." >&2
+    exit 1
+  fi
+fi
 if [ "$mode" = run ]; then
   echo "Quillrake maps Japanese UI fonts to IPA Gothic and copies Wine's Marlett and Tahoma"
   echo "into $WINEPREFIX (nothing else there is changed)."

@@ -42,6 +42,15 @@ esac
 mkdir -p "$prefix"
 # A server left by an earlier, interrupted run would not be persistent.
 stop_server
+# One made while 32-bit Wine could not start has no 32-bit half ("could not load
+# kernel32.dll" for every 32-bit program), and wineboot does not add one: it is made
+# again once 32-bit Wine starts.
+if [ "$runs_32bit" = yes ] && grep -qx '#arch=win64' "$prefix/system.reg" 2>/dev/null &&
+   [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+  echo "making Wine prefix $prefix again: it has no 32-bit half"
+  rm -rf "$prefix"
+  mkdir -p "$prefix"
+fi
 if [ ! -f "$ready" ]; then
   echo "creating Wine prefix $prefix"
   bounded 300 "$wine" wineboot -i || fail "Wine could not create its prefix in time"
