@@ -40,7 +40,28 @@ constexpr std::uint64_t Mix(std::uint64_t z) {
 
 }  // namespace
 
+#if defined(__GNUC__)
+#define UNPROTECTED __attribute__((no_stack_protector))
+#else
+#define UNPROTECTED __declspec(safebuffers)
+#endif
+
 namespace StackProtector {
+
+UNPROTECTED Entropy Gather() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    Entropy entropy{};
+    entropy.systemTime = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    entropy.counter = static_cast<std::uint64_t>(counter.QuadPart);
+    entropy.tickCount = GetTickCount();
+    entropy.processId = GetCurrentProcessId();
+    entropy.threadId = GetCurrentThreadId();
+    entropy.stackAddress = reinterpret_cast<std::uintptr_t>(&entropy);
+    return entropy;
+}
 
 std::uintptr_t GuardFrom(const Entropy& entropy) {
     // Each input in turn, all 64 bits wide until the end: 32-bit Windows folds the
@@ -90,18 +111,7 @@ namespace {
 // could still be on the stack to see the guard change; unprotected itself for the
 // same reason.
 __attribute__((constructor(101), no_stack_protector)) void SeedStackGuard() {
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
-    StackProtector::Entropy entropy{};
-    entropy.systemTime = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    entropy.counter = static_cast<std::uint64_t>(counter.QuadPart);
-    entropy.tickCount = GetTickCount();
-    entropy.processId = GetCurrentProcessId();
-    entropy.threadId = GetCurrentThreadId();
-    entropy.stackAddress = reinterpret_cast<std::uintptr_t>(&entropy);
-    __stack_chk_guard = StackProtector::GuardFrom(entropy);
+    __stack_chk_guard = StackProtector::GuardFrom(StackProtector::Gather());
 }
 
 }  // namespace

@@ -18,6 +18,10 @@ struct Entropy {
     std::uintptr_t stackAddress;  // differs wherever ASLR is on
 };
 
+// What this process, on this thread, has of them now. Unprotected, like the one that
+// seeds the guard from it: it runs while the guard changes.
+Entropy Gather();
+
 // The guard made from them: every bit of every input can change it. Never 0, and
 // never the value the guard has until it is seeded.
 std::uintptr_t GuardFrom(const Entropy& entropy);

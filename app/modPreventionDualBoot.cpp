@@ -1,5 +1,7 @@
 #include "app/modPreventionDualBoot.h"
 
+#include <utility>
+
 #include "resources/Texts.h"
 
 namespace modPreventionDualBoot {
@@ -10,10 +12,15 @@ bool AnotherCopyRuns(const MutexApi& api, UniqueHandle& own) {
     // that may make none is refused every time, and its copy starts all the same.
     constexpr int kAttempts = 3;
     for (int attempt = 1;; ++attempt) {
-        const HANDLE made = api.create(nullptr, FALSE, kMutexName);
+        UniqueHandle made(api.create(nullptr, FALSE, kMutexName));
         const DWORD error = GetLastError();
-        own.reset(made);
-        if (own) return error == ERROR_ALREADY_EXISTS;
+        if (made) {
+            // A refused copy lets go at once: the mutex lives while any handle to it
+            // does, and the copy's box may stay up long after the copy it stood for ended.
+            if (error == ERROR_ALREADY_EXISTS) return true;
+            own = std::move(made);
+            return false;
+        }
         // Any other failure (the name taken by another kind of object, no resources
         // left) says nothing of another copy.
         if (error != ERROR_ACCESS_DENIED) return false;

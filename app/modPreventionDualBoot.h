@@ -18,7 +18,7 @@ struct MutexApi {
 };
 
 // True when another copy holds the mutex. `own` receives this copy's handle when it
-// could make or open the mutex; the copy keeps it for its whole life, which is what
+// made the mutex, and only then; the copy keeps it for its whole life, which is what
 // makes the next copy see it.
 bool AnotherCopyRuns(const MutexApi& api, UniqueHandle& own);
 

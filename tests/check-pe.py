@@ -12,6 +12,7 @@ An IMPORT_LIST line is "DLL!Function  oldest Windows", the oldest Windows being 
 WINDOWS below; its line "# minimum: NAME" names the build's oldest Windows.
 Prints one line per check; exits 1 when any failed.
 """
+import pathlib
 import re
 import struct
 import sys
@@ -53,6 +54,11 @@ IDI_QUILLRAKE = 1
 # displays, then 32-bit with alpha for every DPI; only the 256 pixel one is PNG (XP reads none).
 ICON_IMAGES = [(16, 4), (32, 4), (48, 4)] + [(size, 32) for size in (16, 20, 24, 32, 40, 48, 64, 256)]
 PNG_SIGNATURE = b'\x89PNG\r\n\x1a\n'
+# Small icons are drawn on whole pixels (resources/make_icon.py), in its own colours.
+CRISP_SIZES = (16, 20, 24, 32, 40)
+DRAWING_COLOURS = {bytes(int(part) for part in match.groups()) for match in re.finditer(
+    r'^[A-Z_]+ = \((\d+), (\d+), (\d+)\)$',
+    (pathlib.Path(__file__).resolve().parent.parent / 'resources/make_icon.py').read_text(), re.MULTILINE)}
 DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA, NO_SEH = 0x0040, 0x0100, 0x0020, 0x0400
 RELOCS_STRIPPED = 0x0001
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
@@ -206,14 +212,18 @@ def check_stack_guard(pe, arch):
     targets = guards | words(next(iter(guards)), writable=False)
     disassembler = capstone.Cs(capstone.CS_ARCH_X86, capstone.CS_MODE_64 if arch == 'x64' else capstone.CS_MODE_32)
     operand = re.compile(r'\[(?:rip ([+-]) )?(0x[0-9a-f]+)\]')
-    uses = fast_fails = 0
+    uses, fast_fails, codes = 0, 0, set()
     for section in pe.sections:
         if not section.Characteristics & SCN_EXECUTE:
             continue
         start = base + section.VirtualAddress
+        before = ''
         for address, size, mnemonic, operands in disassembler.disasm_lite(section.get_data()[:section.Misc_VirtualSize],
                                                                           start):
-            fast_fails += (mnemonic, operands) == ('int', '0x29')
+            if (mnemonic, operands) == ('int', '0x29'):
+                fast_fails += 1
+                codes.add(before)
+            before = f'{mnemonic} {operands}'
             for match in operand.finditer(operands):
                 offset = int(match[2], 16)
                 target = {None: offset, '+': address + size + offset, '-': address + size - offset}[match[1]]
@@ -222,6 +232,10 @@ def check_stack_guard(pe, arch):
           f'only {uses} reads of it: the code is not protected')
     check(fast_fails > 0, 'a failed check ends the process through __fastfail (int 0x29) where Windows has it',
           'no int 0x29 in its code')
+    # Windows Error Reporting files the failure by the code in ecx: 2 is a stack cookie
+    # check; 7, say, would be the program asking to end.
+    check(codes == {'mov ecx, 2'}, '__fastfail reports FAST_FAIL_STACK_COOKIE_CHECK_FAILURE (2 in ecx)',
+          f'before int 0x29: {sorted(codes)}')
 
 
 def check_code(pe):
@@ -307,6 +321,19 @@ def corner_opaque(image):
     return ''
 
 
+def half_covered(image):
+    """Why a 32-bit bitmap icon image is blurred, or '': each of its pixels must be
+    either transparent or wholly one of the drawing's own colours, never partly
+    covered by its outline or a stroke."""
+    header, width, double_height, _, bits = struct.unpack_from('<IiiHH', image)
+    height = double_height // 2
+    pixels = image[header:header + 4 * width * height]
+    partial = {pixels[at + 3] for at in range(0, len(pixels), 4)} - {0, 255}
+    blends = {pixels[at:at + 3][::-1] for at in range(0, len(pixels), 4) if pixels[at + 3] == 255} - DRAWING_COLOURS
+    return '; '.join(filter(None, [partial and f'alpha {sorted(partial)[:5]}',
+                                   blends and 'colours ' + ', '.join(f'#{c.hex()}' for c in sorted(blends)[:5])]))
+
+
 def check_icons(pe):
     group = resources(pe, RT_GROUP_ICON).get(IDI_QUILLRAKE, b'')
     count = struct.unpack_from('<H', group, 4)[0] if len(group) >= 6 else 0
@@ -332,6 +359,9 @@ def check_icons(pe):
     check(not wrong, 'the 256 pixel image is PNG, the others are bitmaps (XP reads no PNG), each as listed',
           '; '.join(wrong))
     check(not shown, "every image's top left pixel is transparent (no square in the title bar)", '; '.join(shown))
+    blurred = [f'{width} px: {why}' for (width, bits), entry in zip(listed, entries)
+               if bits == 32 and width in CRISP_SIZES and (why := half_covered(icons[entry[-1]]))]
+    check(not blurred, 'the 32-bit images of 16 to 40 pixels cover whole pixels (crisp, not blurred)', '; '.join(blurred))
 
 
 def check_manifest(pe, arch):
@@ -386,6 +416,9 @@ def check_manifest(pe, arch):
     # registry functions hand over three bytes for each Japanese character.
     code_pages = [e.text for e in root.findall('.//{*}activeCodePage')]
     check(not code_pages, "it keeps the system's ANSI code page (no activeCodePage)", f'activeCodePage {code_pages}')
+    # Windows 8 to 11 would draw the controls flat, as Windows 2000 did.
+    unthemed = [e.text for e in root.findall('.//{*}disableTheming')]
+    check(not unthemed, 'it keeps visual styles (no disableTheming)', f'disableTheming {unthemed}')
 
     ids = [e.get('Id', '').lower() for e in root.iter(f'{{{COMPATIBILITY}}}supportedOS')]
     check(sorted(ids) == sorted(SUPPORTED_OS), 'supportedOS names Vista, 7, 8, 8.1 and 10',

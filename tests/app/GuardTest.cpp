@@ -47,7 +47,8 @@ void CloseNormally(const ProgramCopy& copy, HWND window) {
     EXPECT_EQ(copy.ExitCode(), 0u);
 }
 
-// A copy refused as the user sees it: only the message box, which ends the copy.
+// A copy refused as the user sees it: only the message box, which ends the copy once
+// [OK] is pressed (PressOk).
 void ExpectRefused(const ProgramCopy& copy) {
     ASSERT_TRUE(copy.started());
     const HWND box = WaitForWindow(copy.id(), kMessageBoxClass, kPatience);
@@ -61,8 +62,15 @@ void ExpectRefused(const ProgramCopy& copy) {
     EXPECT_TRUE(icon == nullptr || !IsWindowVisible(icon) ||
                 SendMessageW(icon, STM_GETICON, 0, 0) == 0)
         << "no icon";
+    EXPECT_EQ(GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "not in front of every other window";
     EXPECT_TRUE(WindowsOf(copy.id(), Form1::kClassName).empty()) << "refused before any window";
+}
 
+void PressOk(const ProgramCopy& copy) {
+    const HWND box = WaitForWindow(copy.id(), kMessageBoxClass, 0);
+    ASSERT_NE(box, nullptr);
+    const std::vector<HWND> buttons = VisibleButtons(box);
+    ASSERT_EQ(buttons.size(), 1u);
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(buttons[0]));
     ASSERT_TRUE(copy.WaitForExit(kPatience)) << "the copy did not end after OK";
 }
@@ -73,10 +81,18 @@ TEST(SingleInstance, SecondCopySaysSoAndEndsWithoutAWindow) {
     const HWND firstWindow = WaitForWindow(first.id(), Form1::kClassName, kPatience);
     ASSERT_NE(firstWindow, nullptr) << "the first copy shows no window";
 
-    ExpectRefused(ProgramCopy());
-
+    const ProgramCopy second;
+    ExpectRefused(second);
     EXPECT_TRUE(IsWindow(firstWindow) && IsWindowVisible(firstWindow)) << "the first copy is unaffected";
+
+    // The first ends while the second's box is still up: no copy runs now, and the
+    // next one runs.
     CloseNormally(first, firstWindow);
+    const ProgramCopy third;
+    const HWND thirdWindow = WaitForWindow(third.id(), Form1::kClassName, kPatience);
+    EXPECT_NE(thirdWindow, nullptr) << "a refused copy whose box is up keeps the next copy out";
+    PressOk(second);
+    if (thirdWindow != nullptr) CloseNormally(third, thirdWindow);
 }
 
 // A copy started as administrator, or by another user in this session, holds a mutex
@@ -90,7 +106,9 @@ TEST(SingleInstance, CopyBesideAMutexItMayNotOpenSaysSo) {
     LocalFree(waitOnly);
     ASSERT_NE(held, nullptr);
 
-    ExpectRefused(ProgramCopy());
+    const ProgramCopy copy;
+    ExpectRefused(copy);
+    PressOk(copy);
     CloseHandle(held);
 }
 
@@ -132,8 +150,9 @@ HANDLE WINAPI OpenAsAnswered(DWORD access, BOOL, LPCWSTR name) {
     return Answered(g_case->open);
 }
 
-TEST(SingleInstance, AMutexThatCannotBeMadeCountsAsACopyOnlyWhereOneExists) {
+TEST(SingleInstance, EachAnswerAboutTheMutexMeansACopyOrNone) {
     const GuardCase kCases[] = {
+        {"another copy holds it: let go of at once", {{true, ERROR_ALREADY_EXISTS}}, kNone, true, false},
         {"a copy started as administrator: its mutex opens for waiting", {kRefused}, kMade, true, false},
         {"a copy of another user: waiting is refused too", {kRefused}, kRefused, true, false},
         {"the copy that held it ended meanwhile: made when asked again", {kRefused, kMade}, kNone, false, true},

@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "app/DllSearch.h"
 #include "app/Mitigations.h"
@@ -33,13 +36,22 @@ BOOL WINAPI RecordDirectory(LPCWSTR path) {
     return TRUE;
 }
 
-TEST(DllSearch, System32OnlyWhereWindowsOffersItElseNotTheCurrentFolder) {
-    // Both are found where Windows has them: a misspelt name would quietly leave the
+TEST(Mitigations, DepAndTheDllSearchAreAsStrictAsWindowsOffers) {
+    // Each is found where Windows has it: a misspelt name would quietly leave the
     // program with the weaker way, or none.
     const DllSearch::Api found = DllSearch::Available();
     EXPECT_NE(found.setDefaultDllDirectories, nullptr);
     EXPECT_NE(found.setDllDirectory, nullptr);
     EXPECT_NE(Mitigations::DepPolicyFunction(), nullptr) << "DEP for the x86 exe on XP SP3 and Vista";
+    // A 32-bit process, as the x86 exe is on XP SP3 and Vista: DEP on, and no ATL thunk
+    // run from data either (a 64-bit process has both whatever it asks).
+    Mitigations::TurnOn();
+    if (sizeof(void*) == 4) {
+        DWORD dep = 0;
+        BOOL permanent = FALSE;
+        EXPECT_TRUE(GetProcessDEPPolicy(GetCurrentProcess(), &dep, &permanent));
+        EXPECT_EQ(dep, static_cast<DWORD>(PROCESS_DEP_ENABLE | PROCESS_DEP_DISABLE_ATL_THUNK_EMULATION));
+    }
 
     g_searchFlags = 0;
     g_dllDirectory = nullptr;
@@ -56,25 +68,40 @@ TEST(DllSearch, System32OnlyWhereWindowsOffersItElseNotTheCurrentFolder) {
 
 constexpr DWORD kPatience = 20000;
 
-TEST(FirstShow, RunMinimisedFromAShortcutStartsMinimised) {
-    ProgramCopy copy(SW_SHOWMINNOACTIVE);
-    const HWND window = WaitForWindow(copy.id(), Form1::kClassName, kPatience);
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(IsIconic(window));
+TEST(FirstShow, TheWindowShowsAsItsStarterAsks) {
+    const struct {
+        const char* what;
+        int showCommand;
+        std::optional<POINT> position;
+    } kStarts[] = {
+        {"run minimised from a shortcut", SW_SHOWMINNOACTIVE, {}},
+        {"at the place a launcher gives", SW_SHOWNORMAL, POINT{137, 91}},
+    };
+    for (const auto& start : kStarts) {
+        ProgramCopy copy(start.showCommand, {}, {}, start.position);
+        const HWND window = WaitForWindow(copy.id(), Form1::kClassName, kPatience);
+        ASSERT_NE(window, nullptr) << start.what;
+        EXPECT_EQ(IsIconic(window) != FALSE, start.showCommand == SW_SHOWMINNOACTIVE) << start.what;
+        RECT frame{};
+        GetWindowRect(window, &frame);
+        if (start.position) {
+            EXPECT_EQ(std::pair(frame.left, frame.top), std::pair(start.position->x, start.position->y)) << start.what;
+        }
 
-    // The mutex is the session's own: a copy in another session is not refused.
-    std::wstring name = modPreventionDualBoot::kMutexName;
-    for (const wchar_t* ns : {L"Local\\", L"Global\\"})
-        if (name.starts_with(ns)) name.erase(0, wcslen(ns));
-    const HANDLE mine = OpenMutexW(SYNCHRONIZE, FALSE, (L"Local\\" + name).c_str());
-    EXPECT_NE(mine, nullptr) << "a running copy holds the mutex in this session's namespace";
-    const HANDLE global = OpenMutexW(SYNCHRONIZE, FALSE, (L"Global\\" + name).c_str());
-    EXPECT_EQ(global, nullptr) << "not in the namespace all sessions share";
-    for (HANDLE handle : {mine, global})
-        if (handle != nullptr) CloseHandle(handle);
+        // The mutex is the session's own: a copy in another session is not refused.
+        std::wstring name = modPreventionDualBoot::kMutexName;
+        for (const wchar_t* ns : {L"Local\\", L"Global\\"})
+            if (name.starts_with(ns)) name.erase(0, wcslen(ns));
+        const HANDLE mine = OpenMutexW(SYNCHRONIZE, FALSE, (L"Local\\" + name).c_str());
+        EXPECT_NE(mine, nullptr) << "a running copy holds the mutex in this session's namespace";
+        const HANDLE global = OpenMutexW(SYNCHRONIZE, FALSE, (L"Global\\" + name).c_str());
+        EXPECT_EQ(global, nullptr) << "not in the namespace all sessions share";
+        for (HANDLE handle : {mine, global})
+            if (handle != nullptr) CloseHandle(handle);
 
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(copy.WaitForExit(kPatience));
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(copy.WaitForExit(kPatience)) << start.what;
+    }
 }
 
 volatile size_t g_overrunBytes = 64;  // more than the buffer holds, unknown to the compiler
@@ -86,39 +113,86 @@ volatile size_t g_overrunBytes = 64;  // more than the buffer holds, unknown to 
     std::fwrite(buffer, 1, 1, stdout);
 }
 
-// Run by the test below in a child process, which must end in the function above.
-TEST(StackProtector, DISABLED_OverrunsABufferOnTheStack) { Overrun(); }
-
-// What Windows answers for the fast-fail feature (23) alone; and a way to end that
-// tells itself apart from the failure Windows reports.
+// What Windows answers for the fast-fail feature (23) alone, as the child is told: "1"
+// as Windows 8 and later, "0" as XP to 7.
 BOOL WINAPI FastFailAsTheEnvironmentSays(DWORD feature) {
-    return feature == 23 && _wgetenv(L"QUILLRAKE_FAST_FAIL") != nullptr;
+    const wchar_t* told = _wgetenv(L"QUILLRAKE_FAST_FAIL");
+    return feature == 23 && told != nullptr && std::wcscmp(told, L"1") == 0;
 }
+
+// Points this program's own import of IsProcessorFeaturePresent, which the failure
+// path of its stack protector asks, at the answer above.
+void AnswerFastFailAsTheEnvironmentSays() {
+    const auto base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const auto* headers =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports); dll->Name != 0; ++dll) {
+        auto* name = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+        for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+                std::strcmp(reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name,
+                            "IsProcessorFeaturePresent") != 0)
+                continue;
+            DWORD was = 0;
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &was);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(&FastFailAsTheEnvironmentSays);
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, was, &was);
+        }
+    }
+}
+
+// Run by the tests below in a child process, which must end in the function above:
+// where it is told what Windows answers for the fast-fail feature, with that answer.
+TEST(StackProtector, DISABLED_OverrunsABufferOnTheStack) {
+    if (_wgetenv(L"QUILLRAKE_FAST_FAIL") != nullptr) AnswerFastFailAsTheEnvironmentSays();
+    Overrun();
+}
+
+// Ends the child with 7 where the program asks for STATUS_STACK_BUFFER_OVERRUN, which a
+// launcher and Windows Error Reporting see; with anything else, with that.
 constexpr UINT kTerminatedByTheProgram = 7;
-BOOL WINAPI TerminateAsMarked(HANDLE process, UINT) { return TerminateProcess(process, kTerminatedByTheProgram); }
+BOOL WINAPI TerminateAsMarked(HANDLE process, UINT code) {
+    return TerminateProcess(process, code == 0xC0000409u ? kTerminatedByTheProgram : code);
+}
 
 TEST(StackProtector, DISABLED_EndsTheProcessAsAFailedCheckDoes) {
     StackProtector::EndProcess(&FastFailAsTheEnvironmentSays, &TerminateAsMarked);
 }
 
-// This program is protected as quillrake.exe is, by the same guard and failure path:
-// reported as a stack buffer overrun (0xC0000409) by __fastfail, which Windows 8 and
-// later have; on XP and 7, TerminateProcess.
-TEST(StackProtector, AnOverrunBufferOnTheStackEndsTheProcessAtOnce) {
-    const struct {
-        const char* what;
-        const wchar_t* test;
-        const wchar_t* fastFail;
-        DWORD exitCode;
-    } kEndings[] = {
-        {"a buffer overrun", L"StackProtector.DISABLED_OverrunsABufferOnTheStack", nullptr, 0xC0000409u},
-        {"Windows with __fastfail", L"StackProtector.DISABLED_EndsTheProcessAsAFailedCheckDoes", L"1", 0xC0000409u},
-        {"Windows without it", L"StackProtector.DISABLED_EndsTheProcessAsAFailedCheckDoes", nullptr,
-         kTerminatedByTheProgram},
-    };
-    for (const auto& ending : kEndings)
+struct Ending {
+    const char* what;
+    const wchar_t* test;
+    const wchar_t* fastFail;  // what the child is told Windows answers; null: what it does
+    DWORD exitCode;
+};
+
+void ExpectEndings(std::initializer_list<Ending> endings) {
+    for (const Ending& ending : endings)
         EXPECT_EQ(ExitCodeOfChildTest(ending.test, {{L"QUILLRAKE_FAST_FAIL", ending.fastFail}}), ending.exitCode)
             << ending.what;
+}
+
+// This program is protected as quillrake.exe is, by the same guard and failure path:
+// reported as a stack buffer overrun (0xC0000409). On XP to 7, through TerminateProcess.
+TEST(StackProtector, AnOverrunBufferOnTheStackEndsTheProcessAtOnce) {
+    ExpectEndings({
+        {"a buffer overrun on Windows without __fastfail", L"StackProtector.DISABLED_OverrunsABufferOnTheStack", L"0",
+         0xC0000409u},
+        {"the failure path on Windows without __fastfail", L"StackProtector.DISABLED_EndsTheProcessAsAFailedCheckDoes",
+         L"0", kTerminatedByTheProgram},
+    });
+}
+
+// On Windows 8 and later, through __fastfail (int 0x29), past every handler; Wine has it.
+TEST(StackProtector, FastFailEndsTheProcessAtOnce) {
+    ExpectEndings({
+        {"a buffer overrun, as this Windows answers", L"StackProtector.DISABLED_OverrunsABufferOnTheStack", nullptr,
+         0xC0000409u},
+        {"the failure path on Windows with __fastfail", L"StackProtector.DISABLED_EndsTheProcessAsAFailedCheckDoes",
+         L"1", 0xC0000409u},
+    });
 }
 
 extern "C" std::uintptr_t __stack_chk_guard;
@@ -127,6 +201,14 @@ extern "C" std::uintptr_t __stack_chk_guard;
 TEST(StackProtector, EveryBitOfEveryInputChangesTheGuard) {
     EXPECT_NE(__stack_chk_guard, sizeof(void*) == 8 ? 0x00002B992DDFA232ull : 0xBB40E64Eull)
         << "this process's guard was never seeded";
+    // What is gathered is this process's and this thread's own.
+    const StackProtector::Entropy now = StackProtector::Gather();
+    ULONG_PTR lowest = 0, highest = 0;
+    GetCurrentThreadStackLimits(&lowest, &highest);
+    EXPECT_TRUE(now.stackAddress >= lowest && now.stackAddress < highest)
+        << "an address within this thread's stack, which ASLR keeps secret";
+    EXPECT_EQ(now.processId, GetCurrentProcessId());
+    EXPECT_EQ(now.threadId, GetCurrentThreadId());
     const StackProtector::Entropy seen = {0x01DC5F3A9B2E4C10ull, 0x000000A1B2C3D4E5ull, 0x0012D687u,
                                           0x00001A2Cu, 0x00002F14u, static_cast<std::uintptr_t>(0x0013FF5Cull)};
     using Entropy = StackProtector::Entropy;

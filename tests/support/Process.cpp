@@ -35,7 +35,8 @@ bool RunHidden(std::wstring commandLine) {
     return ended;
 }
 
-ProgramCopy::ProgramCopy(int showCommand, const std::wstring& program, const std::wstring& arguments) {
+ProgramCopy::ProgramCopy(int showCommand, const std::wstring& program, const std::wstring& arguments,
+                         std::optional<POINT> position) {
     std::wstring commandLine = L"\"" + (program.empty() ? ProgramPath() : program) + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup{};
@@ -43,6 +44,11 @@ ProgramCopy::ProgramCopy(int showCommand, const std::wstring& program, const std
     if (showCommand >= 0) {
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = static_cast<WORD>(showCommand);
+    }
+    if (position) {
+        startup.dwFlags |= STARTF_USEPOSITION;
+        startup.dwX = static_cast<DWORD>(position->x);
+        startup.dwY = static_cast<DWORD>(position->y);
     }
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process_))

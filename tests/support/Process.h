@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,10 +14,11 @@ namespace testing_support {
 class ProgramCopy {
 public:
     // Starts it (or `program`, another build's copy or a test program, with
-    // `arguments`); with a show command as a shortcut's "Run" setting gives one. It
-    // writes to this process's output.
+    // `arguments`); with a show command as a shortcut's "Run" setting gives one, and a
+    // position for its window as a launcher may give one. It writes to this process's
+    // output.
     explicit ProgramCopy(int showCommand = -1, const std::wstring& program = {},
-                         const std::wstring& arguments = {});
+                         const std::wstring& arguments = {}, std::optional<POINT> position = {});
     ~ProgramCopy();
     ProgramCopy(ProgramCopy&& other) noexcept;
     ProgramCopy(const ProgramCopy&) = delete;

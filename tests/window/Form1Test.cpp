@@ -232,6 +232,8 @@ TEST_F(ForegroundTest, TabCyclesThroughTheControlsAndEnterOnTheButtonClears) {
     Load();
     Show();
     ASSERT_EQ(GetFocus(), List1()) << "the keyboard starts on the list";
+    PressKey(VK_DOWN);
+    EXPECT_EQ(SendMessageW(List1(), LB_GETCURSEL, 0, 0), 0) << "an arrow key selects a line, to stand on and hear";
     PressKey(VK_RETURN);
     EXPECT_TRUE(KeyExists(currentUser_.root(), kRecentFilesKey)) << "Enter in the list clears nothing";
 
@@ -294,6 +296,12 @@ TEST_F(ForegroundTest, FocusReturnsToItsControlWhenTheWindowIsActivatedAgain) {
     SetForegroundWindow(other);
     PumpMessages(form_.get());
     ASSERT_NE(GetForegroundWindow(), form_->hwnd());
+    // Sizing itself, as at a DPI change, never takes the keyboard from the window in front.
+    RECT frame;
+    GetWindowRect(form_->hwnd(), &frame);
+    SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&frame));
+    PumpMessages(form_.get());
+    EXPECT_EQ(GetForegroundWindow(), other) << "a DPI change activated the window";
     SetForegroundWindow(form_->hwnd());
     PumpMessages(form_.get());
     EXPECT_EQ(GetFocus(), Text1());
@@ -475,7 +483,7 @@ bool ListDrawsItself(HWND list) {
     return std::any_of(pixels.begin(), pixels.end(), [](DWORD pixel) { return pixel != kMagenta; });
 }
 
-TEST_F(ForegroundTest, TheListIsRepaintedAfterEveryListing) {
+TEST_F(ForegroundTest, TheControlsAreRepaintedAfterEveryListingAndFontChange) {
     SetString(currentUser_.RecentFiles(), L"1", L"C:\\a.vbp");
     Load();
     Show();
@@ -499,6 +507,13 @@ TEST_F(ForegroundTest, TheListIsRepaintedAfterEveryListing) {
             << "its border and scroll bars too";
         EXPECT_FALSE(GetUpdateRect(List1(), nullptr, FALSE)) << "and then they are painted";
     }
+
+    // Another message font or text size: drawn again with it, not when something
+    // happens to cover and uncover them.
+    UpdateWindow(form_->hwnd());
+    SendMessageW(form_->hwnd(), WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, reinterpret_cast<LPARAM>(L"WindowMetrics"));
+    for (HWND control : {Text1(), List1(), Command1()})
+        EXPECT_TRUE(GetUpdateRect(control, nullptr, FALSE)) << "control " << GetDlgCtrlID(control) << " waits to be painted";
 }
 
 // ---- Layout and look --------------------------------------------------------
@@ -602,6 +617,12 @@ TEST_F(Form1Test, LayoutAtNinetySixDpi) {
     EXPECT_EQ(std::count(background.begin(), background.end(), faceRgb), std::ssize(background))
         << "the background is the dialog face colour";
     ExpectOwnIcons(form_->hwnd(), GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CXSMICON));
+
+    // Over the dialog face, between the controls, the pointer is the arrow, whatever it
+    // came with.
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    SendMessageW(form_->hwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(form_->hwnd()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW)) << "the pointer over the dialog face";
 }
 
 TEST_F(Form1Test, TheLogShowsItsNewestLine) {
@@ -765,18 +786,24 @@ TEST_F(Form1Test, AChangedMessageFontIsTakenAtOnceAndNeverTheSystemFont) {
     const struct {
         const char* what;
         decltype(Dpi::Api::systemParametersInfoForDpi) metrics;
+        UINT dpi;  // the window's
         LONG height;
     } kChanges[] = {
-        {"a larger message font", &LargerMessageFont, -30},
+        {"a larger message font", &LargerMessageFont, 96, -30},
         // A control without a font draws in the bold, wide system font.
-        {"no message font to be had: the dialog font", &NoMetrics, dialog.lfHeight},
+        {"no message font to be had: the dialog font", &NoMetrics, 96, dialog.lfHeight},
+        {"no message font on a 150 % monitor: the dialog font at its DPI", &NoMetrics, 144,
+         MulDiv(dialog.lfHeight, 144, SystemDpi())},
     };
     for (const auto& change : kChanges) {
         Dpi::Functions().systemParametersInfoForDpi = change.metrics;
+        RECT frame;
+        GetWindowRect(form_->hwnd(), &frame);
+        SendMessageW(form_->hwnd(), WM_DPICHANGED, MAKEWPARAM(change.dpi, change.dpi), reinterpret_cast<LPARAM>(&frame));
         SendMessageW(form_->hwnd(), WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS,
                      reinterpret_cast<LPARAM>(L"WindowMetrics"));
         for (HWND control : {Text1(), List1(), Command1()}) EXPECT_EQ(FontHeight(control), change.height) << change.what;
-        EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, 96))) << change.what;
+        EXPECT_EQ(Extent(List1()), NeededExtent(List1(), GetSystemMetricsForDpi(SM_CXEDGE, change.dpi))) << change.what;
     }
 }
 
