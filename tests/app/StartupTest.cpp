@@ -2,6 +2,7 @@
 // where its single-instance mutex lives.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -120,33 +121,12 @@ BOOL WINAPI FastFailAsTheEnvironmentSays(DWORD feature) {
     return feature == 23 && told != nullptr && std::wcscmp(told, L"1") == 0;
 }
 
-// Points this program's own import of IsProcessorFeaturePresent, which the failure
-// path of its stack protector asks, at the answer above.
-void AnswerFastFailAsTheEnvironmentSays() {
-    const auto base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-    const auto* headers =
-        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const DWORD imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports); dll->Name != 0; ++dll) {
-        auto* name = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
-        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-        for (; name->u1.AddressOfData != 0; ++name, ++slot) {
-            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
-                std::strcmp(reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name,
-                            "IsProcessorFeaturePresent") != 0)
-                continue;
-            DWORD was = 0;
-            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &was);
-            slot->u1.Function = reinterpret_cast<ULONG_PTR>(&FastFailAsTheEnvironmentSays);
-            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, was, &was);
-        }
-    }
-}
-
 // Run by the tests below in a child process, which must end in the function above:
 // where it is told what Windows answers for the fast-fail feature, with that answer.
 TEST(StackProtector, DISABLED_OverrunsABufferOnTheStack) {
-    if (_wgetenv(L"QUILLRAKE_FAST_FAIL") != nullptr) AnswerFastFailAsTheEnvironmentSays();
+    // The import its stack protector's failure path asks.
+    if (_wgetenv(L"QUILLRAKE_FAST_FAIL") != nullptr)
+        ReplaceImport("IsProcessorFeaturePresent", reinterpret_cast<const void*>(&FastFailAsTheEnvironmentSays));
     Overrun();
 }
 
@@ -225,12 +205,19 @@ TEST(StackProtector, EveryBitOfEveryInputChangesTheGuard) {
         {"stack address", 8 * sizeof(void*), [](Entropy& e, int bit) { e.stackAddress ^= std::uintptr_t{1} << bit; }},
     };
     const std::uintptr_t guard = StackProtector::GuardFrom(seen);
+    int flips = 0, changedBits = 0;
     for (const auto& input : kInputs)
         for (int bit = 0; bit < input.bits; ++bit) {
             Entropy flipped = seen;
             input.flip(flipped, bit);
-            EXPECT_NE(StackProtector::GuardFrom(flipped), guard) << input.input << ", bit " << bit;
+            const std::uintptr_t other = StackProtector::GuardFrom(flipped);
+            EXPECT_NE(other, guard) << input.input << ", bit " << bit;
+            ++flips;
+            changedBits += std::popcount(other ^ guard);
         }
+    // And each flip changes about half of the guard's bits: none of them leans to 0 or 1
+    // (as when 32-bit Windows folds with AND), which would make the guard easier to guess.
+    EXPECT_NEAR(static_cast<double>(changedBits) / (flips * 8 * sizeof guard), 0.5, 0.05);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/Process.h"
 
+#include <cstring>
 #include <utility>
 
 namespace testing_support {
@@ -20,6 +21,27 @@ DWORD ExitCodeOfChildTest(const std::wstring& test,
     for (const auto& [name, value] : environment) SetEnvironmentVariableW(name, value);
     const ProgramCopy child(-1, TestProgramPath(), L"--gtest_also_run_disabled_tests --gtest_filter=" + test);
     return child.WaitForExit(25000) ? child.ExitCode() : STILL_ACTIVE;
+}
+
+void ReplaceImport(const char* function, const void* replacement) {
+    const auto base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const auto* headers =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports); dll->Name != 0; ++dll) {
+        auto* name = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+        for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+                std::strcmp(reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name,
+                            function) != 0)
+                continue;
+            DWORD was = 0;
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &was);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, was, &was);
+        }
+    }
 }
 
 bool RunHidden(std::wstring commandLine) {

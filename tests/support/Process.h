@@ -52,6 +52,10 @@ std::wstring TestProgramPath();
 DWORD ExitCodeOfChildTest(const std::wstring& test,
                           std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> environment = {});
 
+// Points this test program's own import of `function` (by name) at `replacement`: how a
+// child test process answers in Windows' place, or sees what the program asks of it.
+void ReplaceImport(const char* function, const void* replacement);
+
 // The items of a list box, read through messages (this process's or another's).
 std::vector<std::wstring> ListItems(HWND list);
 
