@@ -53,6 +53,53 @@ with tempfile.TemporaryDirectory() as scratch:
         check(run.returncode == expected, f'test exits {expected} when ctest exits {ctest_status}',
               f'exit {run.returncode}\n{run.stderr}')
 
+    # Whether 32-bit programs run decides what `test` sets up, in a mount namespace of
+    # its own whose binfmt_misc is a folder the case lays out. Stand-ins: the probe
+    # (tools/can-run-32bit.py), mount, update-binfmts, and dpkg-query, apt-get, cmake
+    # and ctest, which say what was asked of them.
+    machine = pathlib.Path(scratch, 'machine')
+    machine.mkdir()
+    asked = machine / 'asked'
+    registered = machine / 'registered'
+    for tool, body in (
+            ('python3', f'[ "$1" = tools/can-run-32bit.py ] || exec /usr/bin/python3 "$@"\n'
+                        f'if [ "$KERNEL" = runs ]; then printf "yes\\nnatively\\n"\n'
+                        f'elif [ -f {registered} ]; then printf "yes\\nemulated: by qemu\\n"\n'
+                        f'else echo "no: Exec format error"; fi'),
+            ('mount', f'echo "mount $*" >>{asked}; [ "$MOUNTS" = yes ] || {{ echo "mount: permission denied" >&2; exit 32; }}'),
+            ('update-binfmts', f'echo "update-binfmts $*" >>{asked}; touch {registered}'),
+            ('dpkg-query', 'echo "install ok installed"'), ('apt-get', f'echo "apt-get $*" >>{asked}'),
+            ('cmake', f'echo "cmake $* [$QUILLRAKE_NO_EMULATOR]" >>{asked}'),
+            ('ctest', f'echo "ctest $*" >>{asked}')):
+        (machine / tool).write_text(f'#!/bin/sh\n{body}\n')
+        (machine / tool).chmod(0o755)
+    # What binfmt_misc holds: mounted with no i386 handler, or not mounted at all.
+    laid_out = '/bin/mount -t tmpfs none "$binfmt" && echo enabled >"$binfmt/status"'
+    not_mounted = '/bin/umount "$binfmt" 2>/dev/null; true'
+    builds = None  # the configurations, builds and tests run where 32-bit programs run
+    for what, kernel, binfmt, mounts, setup, reason in (
+            ('a kernel that runs 32-bit programs: no handler', 'runs', laid_out, 'yes', [], ''),
+            ('a kernel that refuses them: the i386 handler, and nothing else changes', 'refuses', laid_out, 'yes',
+             ['update-binfmts --package quillrake --install qemu-i386 /usr/bin/qemu-i386-static '
+              '--magic \\x7f\\x45\\x4c\\x46\\x01\\x01\\x01\\x00'], ''),
+            ('binfmt_misc that cannot be mounted: the x86 tests reported as not run, saying why', 'refuses',
+             not_mounted, 'no', ['mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc'],
+             'binfmt_misc cannot be mounted')):
+        asked.unlink(missing_ok=True)
+        registered.unlink(missing_ok=True)
+        run = subprocess.run(['unshare', '--mount', 'sh', '-c', f'binfmt=/proc/sys/fs/binfmt_misc; {binfmt} && '
+                              'exec ./dev.sh test'], cwd=ROOT, capture_output=True, text=True,
+                             env={**os.environ, 'PATH': f'{machine}:{os.environ["PATH"]}', 'KERNEL': kernel,
+                                  'MOUNTS': mounts})
+        lines = asked.read_text().splitlines() if asked.exists() else []
+        done = [line for line in lines if line.startswith(('mount', 'update-binfmts', 'apt-get'))]
+        ran = [line.rsplit(' [', 1)[0] for line in lines if line.startswith(('cmake', 'ctest'))]
+        told = {line.rsplit(' [', 1)[1][:-1] for line in lines if line.startswith('cmake')}
+        builds = builds or ran
+        check(run.returncode == 0 and len(done) == len(setup) and all(map(str.startswith, done, setup))
+              and ran == builds and (told == {''} if not reason else bool(told) and all(reason in t for t in told)),
+              f'test on {what}', f'exit {run.returncode}, asked {lines}\n{run.stderr[-1500:]}')
+
     # A warning stops the build wherever it is printed: configuring or building, on
     # standard output or (as GCC prints them) on standard error.
     (stubs / 'cmake').write_text('#!/bin/sh\n[ "$1" = "$WARN_AT" ] && echo "a.cpp:1:1: warning: planted" >&"$WARN_TO"\n'
@@ -126,6 +173,16 @@ with tempfile.TemporaryDirectory() as scratch:
               f'exit {run.returncode}: {run.stderr}\nread back: {text!r}')
     wine(prefix, 'wineserver', '-k')
     wine(prefix, 'wineserver', '-w')
+
+    # A source changed after the last build: `build` makes the x86 exe again (it is built
+    # as a project of its own inside the x86 build), as it does the x64 one.
+    source = ROOT / 'app/main.cpp'
+    os.utime(source)
+    run = dev('build')
+    stale = [exe for exe in ('x86', 'x64') if not (ROOT / f'build/{exe}/bin/quillrake.exe').exists()
+             or (ROOT / f'build/{exe}/bin/quillrake.exe').stat().st_mtime < source.stat().st_mtime]
+    check(run.returncode == 0 and not stale, 'build makes both exes again after a source changed',
+          f'exit {run.returncode}, older than {source.name}: {stale}\n{run.stderr[-1000:]}')
 
     # Two clones agree with each other whatever clock they share: compare with the commit.
     run = dev('dist', env={'TZ': 'Asia/Tokyo', 'SOURCE_DATE_EPOCH': None})
