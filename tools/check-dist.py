@@ -76,6 +76,11 @@ def main():
           f'entries are {names}, expected {NAMES} in {folder}, in that order')
     check(all(n.isascii() for n in names), 'entry names are ASCII',
           'non-ASCII entry names: ' + ', '.join(n for n in names if not n.isascii()))
+    # Explorer's zip folders (XP to 10) extract stored and deflated entries only.
+    methods = {i.filename: i.compress_type for i in infos
+               if i.compress_type not in (zipfile.ZIP_STORED, zipfile.ZIP_DEFLATED)}
+    check(not methods, 'every entry is stored or deflated, as Explorer reads them',
+          f'entries not stored or deflated (Explorer cannot extract them): {methods}')
     t = datetime.datetime.fromtimestamp(a.date, datetime.timezone.utc)
     when = (t.year, t.month, t.day, t.hour, t.minute, t.second - t.second % 2)
     times = {i.date_time for i in infos}
@@ -118,6 +123,13 @@ def main():
             wide = [no for no, line in lines
                     if columns(line) > 76 and not (line.startswith('  ') and line.isascii())]
             check(not wide, f'{name} fits 76 columns', f'{name} lines wider than 76 columns: {wide}')
+            # Notepad shows a CP932 file as mojibake where Windows is not set to Japanese:
+            # the paragraph after the title says, in ASCII, what the rest says in Japanese.
+            paragraph = text.split('\r\n\r\n')[1] if text.count('\r\n\r\n') >= 2 else ''
+            check(paragraph.isascii() and len(paragraph.split()) > 20,
+                  f'{name} opens with an ASCII paragraph after its title',
+                  f'{name} has no ASCII paragraph right after its title, before any Japanese text: '
+                  f'{paragraph[:60]!r}')
             # Notepad may wrap anywhere; a label or a quote split by the text itself reads wrong.
             broken = [no for no, line in lines if broken_brackets(line)]
             check(not broken, f'{name} has every [label] and 「quote」 on one line',
