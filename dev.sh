@@ -14,6 +14,7 @@ set -eu
 caller_dir=$(pwd)
 cd "$(dirname "$0")"
 builds="x86 x64"
+emulator=""  # what runs the x86 build, where it runs emulated (runs_here)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 

@@ -336,14 +336,17 @@ with tempfile.TemporaryDirectory() as scratch:
     when = (t.year, t.month, t.day, t.hour, t.minute, t.second - t.second % 2)
     zips = sorted(ROOT.glob('dist/quillrake-*.zip'), key=lambda path: path.stat().st_mtime)
     dates = {info.date_time for info in zipfile.ZipFile(zips[-1]).infolist()} if zips else set()
-    # What a machine set up only for releases has: the release presets look for no Wine
-    # and define no test.
+    # What a machine set up only for releases has: the release presets, configured afresh,
+    # look for no Wine (CMake would find Debian's own folder, wherever PATH points) and
+    # define no test.
     for preset in ('x86-dist', 'x64-dist'):
-        cache = ROOT / f'build/{preset}/CMakeCache.txt'
-        listed = subprocess.run(['ctest', '--test-dir', str(ROOT / f'build/{preset}'), '-N'], capture_output=True,
-                                text=True).stdout
-        check(cache.exists() and 'QUILLRAKE_WINE' not in cache.read_text() and 'Total Tests: 0' in listed,
-              f'{preset} configures without Wine and without tests', listed[-300:])
+        tree = pathlib.Path(scratch, preset)
+        configured = subprocess.run(['cmake', '--preset', preset, '-B', str(tree)], cwd=ROOT, capture_output=True,
+                                    text=True)
+        cache = (tree / 'CMakeCache.txt').read_text() if (tree / 'CMakeCache.txt').exists() else ''
+        listed = subprocess.run(['ctest', '--test-dir', str(tree), '-N'], capture_output=True, text=True).stdout
+        check(configured.returncode == 0 and cache and 'QUILLRAKE_WINE' not in cache and 'Total Tests: 0' in listed,
+              f'{preset} configures without Wine and without tests', f'{configured.stderr[-300:]}{listed[-300:]}')
     check(run.returncode == 0 and dates == {when}, f'built in Tokyo, the zip is dated {when}, the commit in UTC',
           f'exit {run.returncode}: {run.stderr[-2000:]}\ndated {sorted(dates)}')
 
