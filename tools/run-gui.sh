@@ -131,9 +131,9 @@ if [ "$mode" = import ]; then
 fi
 
 [ -f "$WINEPREFIX/system.reg" ] || timeout 300 $japanese "$wine" wineboot -i >>"$log" 2>&1
-# A 64-bit prefix made while 32-bit Wine could not start has no 32-bit half. Yours is
-# only ever completed, never made again.
-if [ "${build_dir##*/}" = x86 ] && grep -qx '#arch=win64' "$WINEPREFIX/system.reg" &&
+# A 64-bit prefix (one with a syswow64) made while 32-bit Wine could not start has no
+# 32-bit half. Yours is only ever completed, never made again.
+if [ "${build_dir##*/}" = x86 ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] &&
    [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
   echo "$WINEPREFIX has no 32-bit half: completing it (wineboot -u)"
   timeout 300 "$wine" wineboot -u >>"$log" 2>&1 || true

@@ -45,7 +45,7 @@ stop_server
 # One made while 32-bit Wine could not start has no 32-bit half ("could not load
 # kernel32.dll" for every 32-bit program), and wineboot does not add one: it is made
 # again once 32-bit Wine starts.
-if [ "$runs_32bit" = yes ] && grep -qx '#arch=win64' "$prefix/system.reg" 2>/dev/null &&
+if [ "$runs_32bit" = yes ] && [ -d "$prefix/drive_c/windows/syswow64" ] &&
    [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
   echo "making Wine prefix $prefix again: it has no 32-bit half"
   rm -rf "$prefix"
