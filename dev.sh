@@ -118,7 +118,8 @@ no_emulator() {
 }
 
 # Stops when the output kept in file $1 has a warning, the compilers' or the build
-# tools' (CMake, make): each one means something.
+# tools' (make's "warning:", CMake's "CMake Warning (dev) at ..." and the like): each
+# one means something.
 refuse_warnings() {
   if grep -iE '(^|[^a-z])warning( \([a-z]+\))?( at |:)' "$1" >&2; then
     echo "error: the build of $2 printed the warning(s) above" >&2
