@@ -43,7 +43,7 @@ constexpr std::uint64_t Mix(std::uint64_t z) {
 #if defined(__GNUC__)
 #define UNPROTECTED __attribute__((no_stack_protector))
 #else
-#define UNPROTECTED __declspec(safebuffers)
+#define UNPROTECTED  // MSVC's runtime seeds its own cookie; this seeds nothing there
 #endif
 
 namespace StackProtector {
