@@ -37,6 +37,16 @@ def dev(*arguments, env=None):
                           env={name: value for name, value in environment.items() if value is not None})
 
 
+def stand_ins(folder, tools):
+    """Makes `folder` hold a stand-in for each (command, shell body) given and returns
+    it; put first on PATH, they answer in place of the real commands."""
+    folder.mkdir(parents=True, exist_ok=True)
+    for tool, body in tools:
+        (folder / tool).write_text(f'#!/bin/sh\n{body}\n')
+        (folder / tool).chmod(0o755)
+    return folder
+
+
 def wine(prefix, tool, *arguments, cwd=None):
     """Runs Wine ('wine') or its server ('wineserver') as the build found them."""
     found = dict(line.split('=', 1) for line in (ROOT / 'build/x64/wine.env').read_text().splitlines())
@@ -60,11 +70,7 @@ SHARED_FACTS = [
 
 with tempfile.TemporaryDirectory() as scratch:
     # A test run whose tests fail, or pass: ctest and cmake stand-ins say so at once.
-    stubs = pathlib.Path(scratch, 'bin')
-    stubs.mkdir()
-    for tool, status in (('cmake', '0'), ('ctest', '${CTEST_STATUS}')):
-        (stubs / tool).write_text(f'#!/bin/sh\nexit {status}\n')
-        (stubs / tool).chmod(0o755)
+    stubs = stand_ins(pathlib.Path(scratch, 'bin'), (('cmake', 'exit 0'), ('ctest', 'exit ${CTEST_STATUS}')))
     for ctest_status, expected in (('1', 1), ('0', 0)):
         run = dev('test', env={'PATH': f'{stubs}:{os.environ["PATH"]}', 'CTEST_STATUS': ctest_status})
         check(run.returncode == expected, f'test exits {expected} when ctest exits {ctest_status}',
@@ -75,10 +81,9 @@ with tempfile.TemporaryDirectory() as scratch:
     # (tools/can-run-32bit.py), mount, update-binfmts, and dpkg-query, apt-get, cmake
     # and ctest, which say what was asked of them.
     machine = pathlib.Path(scratch, 'machine')
-    machine.mkdir()
     asked = machine / 'asked'
     registered = machine / 'registered'
-    for tool, body in (
+    stand_ins(machine, (
             ('python3', f'[ "$1" = tools/can-run-32bit.py ] || exec /usr/bin/python3 "$@"\n'
                         f'if [ "$KERNEL" = runs ]; then printf "yes\\nnatively\\n"\n'
                         f'elif [ -f {registered} ]; then printf "yes\\nemulated: by qemu\\n"\n'
@@ -87,9 +92,7 @@ with tempfile.TemporaryDirectory() as scratch:
             ('update-binfmts', f'echo "update-binfmts $*" >>{asked}; touch {registered}'),
             ('dpkg-query', 'echo "install ok installed"'), ('apt-get', f'echo "apt-get $*" >>{asked}'),
             ('cmake', f'echo "cmake $* [$QUILLRAKE_NO_EMULATOR]" >>{asked}'),
-            ('ctest', f'echo "ctest $*" >>{asked}')):
-        (machine / tool).write_text(f'#!/bin/sh\n{body}\n')
-        (machine / tool).chmod(0o755)
+            ('ctest', f'echo "ctest $*" >>{asked}')))
     # What binfmt_misc holds: mounted with no i386 handler, or not mounted at all.
     laid_out = '/bin/mount -t tmpfs none "$binfmt" && echo enabled >"$binfmt/status"'
     not_mounted = '/bin/umount "$binfmt" 2>/dev/null; true'
@@ -141,14 +144,11 @@ with tempfile.TemporaryDirectory() as scratch:
     # What dist installs on a machine that has nothing yet, as apt-get and dpkg are
     # asked for it; it stops at its first step that needs what was not installed.
     installs = pathlib.Path(scratch, 'bare')
-    installs.mkdir()
     record = installs / 'asked'
-    for tool, body in (('dpkg-query', 'exit 1'), ('apt-get', f'echo "apt-get $*" >>{record}'),
-                       ('dpkg', f'echo "dpkg $*" >>{record}'), ('locale', 'exit 0'),
-                       ('locale-gen', f'echo locale-gen >>{record}'), ('sudo', 'exec "$@"'),
-                       ('cmake', 'exit 0'), ('python3', 'exit 1')):
-        (installs / tool).write_text(f'#!/bin/sh\n{body}\n')
-        (installs / tool).chmod(0o755)
+    stand_ins(installs, (('dpkg-query', 'exit 1'), ('apt-get', f'echo "apt-get $*" >>{record}'),
+                         ('dpkg', f'echo "dpkg $*" >>{record}'), ('locale', 'exit 0'),
+                         ('locale-gen', f'echo locale-gen >>{record}'), ('sudo', 'exec "$@"'),
+                         ('cmake', 'exit 0'), ('python3', 'exit 1')))
     dev('dist', env={'PATH': f'{installs}:{os.environ["PATH"]}'})
     asked = record.read_text().split() if record.exists() else []
     unneeded = [word for word in asked
@@ -179,18 +179,15 @@ with tempfile.TemporaryDirectory() as scratch:
     # even be emulated; and the locales test makes. A copy of dev.sh alone, whose build
     # tree the stand-in cmake writes as configuring would.
     alone = pathlib.Path(scratch, 'alone')
-    (alone / 'bin').mkdir(parents=True)
-    shutil.copy(ROOT / 'dev.sh', alone)
     started = alone / 'started'
-    for tool, body in (
+    stand_ins(alone / 'bin', (
             ('dpkg-query', 'echo "install ok installed"'), ('python3', 'printf "$PROBE\\n"'),
             ('mountpoint', 'exit 1'), ('mount', 'exit 32'), ('locale', 'printf "$LOCALES\\n"'),
             ('cmake', 'case "$*" in "--preset x86") mkdir -p build/x86\n'
                       '  printf "runs_32bit=\'%s\'\\nemulator=\'\'\\n" "${PROBE%%\\\\n*}" >build/x86/wine.env ;; esac\n'
                       f'echo "cmake $*" >>{started}'),
-            ('ctest', 'exit 0'), ('sh', f'echo "sh $*" >>{started}'), ('locale-gen', f'echo locale-gen >>{started}')):
-        (alone / 'bin' / tool).write_text(f'#!/bin/sh\n{body}\n')
-        (alone / 'bin' / tool).chmod(0o755)
+            ('ctest', 'exit 0'), ('sh', f'echo "sh $*" >>{started}'), ('locale-gen', f'echo locale-gen >>{started}')))
+    shutil.copy(ROOT / 'dev.sh', alone)
     runs, refused = 'yes\\nnatively', 'no: this machine cannot execute 32-bit programs'
     both = 'ja_JP.utf8\\nen_US.utf8'
     for arguments, probe, locales, status, wanted, unwanted in (
@@ -289,11 +286,8 @@ with tempfile.TemporaryDirectory() as scratch:
     # Without a display, run makes a virtual screen to fit the prefix's DPI (Wine keeps
     # it in hex: 0x60 is 96, read as 60 it would be a screen smaller than the window).
     screen = pathlib.Path(scratch, 'screen')
-    screen.mkdir()
-    for tool, body in (('dpkg-query', 'echo "install ok installed"'), ('cmake', 'exit 0'),
-                       ('xvfb-run', f'echo "$@" >{screen}/asked')):
-        (screen / tool).write_text(f'#!/bin/sh\n{body}\n')
-        (screen / tool).chmod(0o755)
+    stand_ins(screen, (('dpkg-query', 'echo "install ok installed"'), ('cmake', 'exit 0'),
+                       ('xvfb-run', f'echo "$@" >{screen}/asked')))
     run = dev('run', '--build', 'x64', env={'PATH': f'{screen}:{os.environ["PATH"]}', 'WINEPREFIX': prefix,
                                              'DISPLAY': None, 'WAYLAND_DISPLAY': None})
     asked = (screen / 'asked').read_text() if (screen / 'asked').exists() else ''
